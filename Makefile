@@ -1,0 +1,37 @@
+# The two commands: `make run` and `make test`. Both install what they need first.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+                UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+
+.PHONY: all setup build build-asan run test test-normal test-asan clean
+
+all: build
+
+setup:
+	@tools/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: setup
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNEK_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/tarnek $(RUN_ARGS)
+
+test: test-normal test-asan
+
+test-normal: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

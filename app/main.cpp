@@ -1,0 +1,40 @@
+#include "Program.h"
+#include "QtHost.h"
+#include "VbDSnd2.h"
+#include "X11AutoRepeat.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdlib>
+
+namespace {
+
+std::vector<std::string> soundFontCandidates()
+{
+    const char* named = std::getenv("TARNEK_SOUNDFONT");
+    return {
+        named != nullptr ? named : "",
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tarnek.sf2")).toStdString(),
+        "/usr/share/sounds/sf2/default-GM.sf2",
+    };
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tarnek"));
+    QApplication::setApplicationDisplayName(QStringLiteral("タルネク"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
+    enableDetectableAutoRepeat();
+
+    QtHost host(QCoreApplication::arguments());
+    VbDSnd2 audio(soundFontCandidates());
+    Program program{host, audio};
+    frmMain form(program);
+    form.Load();
+    return QApplication::exec();
+}

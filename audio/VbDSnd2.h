@@ -1,0 +1,62 @@
+#pragma once
+
+#include "AudioLibrary.h"
+#include "Mixer.h"
+#include "SdlDevice.h"
+
+#include <string>
+#include <vector>
+
+// The real audio library: a mixer pulled by the SDL audio device, with music through a
+// General MIDI SoundFont found among the candidates it is given.
+class VbDSnd2 final : public AudioLibrary {
+public:
+    /// `soundFontCandidates`: SoundFont paths to try, in order; empty entries are skipped.
+    explicit VbDSnd2(std::vector<std::string> soundFontCandidates);
+    ~VbDSnd2() override;
+
+    std::int32_t dsInit2(std::uintptr_t window, std::int32_t mode) override;
+    std::int32_t dsInitMusic() override;
+    void dsQuitMusic() override;
+    void dsQuit() override;
+    void dsSetGlobalFocus(std::int16_t flag) override;
+
+    Handle dsCreateDSB(std::span<const std::uint8_t> image, std::int32_t flags) override;
+    Handle dsLoadMusicSegment(const std::string& path, std::int32_t flags) override;
+    void dsFree(Handle& buffer) override;
+    void dsFreeMusicSegment(Handle& segment) override;
+
+    void dsPlay(const Handle& buffer) override;
+    void dsPlayLooping(const Handle& buffer) override;
+    void dsPlayEx(const Handle& buffer, std::int32_t volume, std::int32_t pan,
+                  std::int32_t frequency) override;
+    void dsPlayMusicSegment(const Handle& segment, std::int32_t repeats) override;
+    void dsStop(const Handle& buffer) override;
+    void dsStopMusicSegment(const Handle& segment) override;
+    std::int32_t dsIsPlaying(const Handle& buffer) override;
+    std::int32_t dsIsPlayingMusicSegment(const Handle& segment) override;
+
+    void dsSetVolume(const Handle& buffer, std::int32_t volume) override;
+    void dsSetMasterVolume(std::int32_t volume) override;
+    void dsSetPositionMSec(const Handle& buffer, std::int32_t msec) override;
+    std::int32_t dsGetPositionMSec(const Handle& buffer) override;
+    std::int32_t dsGetSeekMSec(const Handle& segment) override;
+    std::int32_t dsGetBufferMSec(const Handle& buffer) override;
+    std::int32_t dsGetLengthMSec(const Handle& segment) override;
+    void dsGetFormat(const Handle& buffer, SoundFormat& format) override;
+
+    /// The SoundFont dsInitMusic chose; empty while music is not started.
+    const std::string& soundFontPath() const { return soundFontPath_; }
+    /// Frames per block of the open device; 0 while closed.
+    int deviceBlockFrames() const { return device_.blockFrames(); }
+
+private:
+    std::vector<std::string> soundFontCandidates_;
+    std::string soundFontPath_;
+    bool globalFocus_ = false;
+    Mixer mixer_;
+    SdlDevice device_{mixer_};
+};
+
+/// True when `path` names a readable SoundFont (a RIFF file of form "sfbk"); reads 12 bytes only.
+bool isSoundFontFile(const std::string& path);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Message-box styles and answers, combined as buttons | icon.
+namespace MsgBoxStyle {
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbOKCancel = 1;
+inline constexpr int vbAbortRetryIgnore = 2;
+inline constexpr int vbYesNoCancel = 3;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbRetryCancel = 5;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+inline constexpr int ButtonsMask = 0x0f;
+inline constexpr int IconMask = 0x70;
+} // namespace MsgBoxStyle
+
+enum class MsgBoxResult : int { vbOK = 1, vbCancel, vbAbort, vbRetry, vbIgnore, vbYes, vbNo };
+
+// The screen's mouse pointer while the program is busy.
+enum class MousePointer { Default, Hourglass, ArrowHourglass };
+
+// The winHelp command that opens a help file at its contents.
+inline constexpr int HELP_CONTENTS = 3;
+
+// The operating-system services the program uses. The real one is QtHost; tests use a
+// scripted fake.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    /// The application's title: the default caption of message boxes.
+    static QString appTitle() { return QStringLiteral("タルネク"); }
+
+    /// Shows a modal message box (buttons | icon); an empty title means the application's title.
+    virtual MsgBoxResult MsgBox(const QString& prompt, int style = MsgBoxStyle::vbOKOnly,
+                                const QString& title = {}) = 0;
+    /// Handles all pending window events, then returns.
+    virtual void DoEvents() = 0;
+    /// Waits until a window event arrives or `seconds` pass, handling the events; never spins.
+    virtual void waitForEvents(double seconds) = 0;
+    /// A clock in seconds with fractions that only increases (also across midnight).
+    virtual double clockSeconds() = 0;
+    /// Sets the application-wide mouse pointer.
+    virtual void setMousePointer(MousePointer pointer) = 0;
+    /// The directory that holds the executable, without a trailing separator.
+    virtual QString programDirectory() = 0;
+    /// Everything after the executable's name on the command line, as one string.
+    virtual QString commandLine() = 0;
+    /// Opens a help file in the help viewer, owned by `owner`.
+    virtual void winHelp(QWidget* owner, const QString& helpFile, int command, int data) = 0;
+    /// Ends the program at once: no further events, no other window's unload handlers.
+    virtual void endProgram(int exitCode) = 0;
+};

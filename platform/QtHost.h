@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Host.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QStringList>
+
+class HelpViewer;
+
+// The real host: Qt widgets and the process's own services.
+class QtHost final : public Host {
+public:
+    /// `arguments`: the command line as the process received it, executable first.
+    explicit QtHost(QStringList arguments);
+    ~QtHost() override;
+
+    MsgBoxResult MsgBox(const QString& prompt, int style = MsgBoxStyle::vbOKOnly,
+                        const QString& title = {}) override;
+    void DoEvents() override;
+    void waitForEvents(double seconds) override;
+    double clockSeconds() override;
+    void setMousePointer(MousePointer pointer) override;
+    QString programDirectory() override;
+    QString commandLine() override;
+    void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
+    [[noreturn]] void endProgram(int exitCode) override;
+
+private:
+    QStringList arguments_;
+    QElapsedTimer clock_;
+    bool overrideCursor_ = false;
+    QPointer<HelpViewer> helpViewer_;
+};

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The whole program from a fresh program directory under a virtual X server: it opens its
+# 320 × 64 borderless window named タルネク and ends cleanly when the window is closed.
+# Usage: smoke_test.sh TARNEK X11CLOSE
+set -euo pipefail
+tarnek=$1
+x11close=$2
+here=$(dirname "$tarnek")
+
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [[ -f "$work/stderr" ]] && sed 's/^/  tarnek: /' "$work/stderr"; exit 1; }
+
+mkdir "$work/program"
+cp "$tarnek" "$work/program/tarnek"
+cp "$here/TARNEK.HLP" "$work/program/"
+
+exec 3> "$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+[[ -s "$work/display" ]] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export LANG=C.UTF-8 SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+(cd "$work" && exec "$work/program/tarnek") 2> "$work/stderr" &
+app_pid=$!
+
+wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
+[[ -n "$wid" ]] || fail "no window appeared"
+
+name=$(xprop -id "$wid" _NET_WM_NAME)
+[[ "$name" == *'"タルネク"'* ]] || fail "window name is $name"
+geometry=$(xwininfo -id "$wid")
+width=$(awk '/Width:/ {print $2}' <<<"$geometry")
+height=$(awk '/Height:/ {print $2}' <<<"$geometry")
+[[ "$width" == 320 && "$height" == 64 ]] || fail "window is ${width}x${height}"
+# Borderless: the Motif hints ask for no decorations.
+hints=$(xprop -id "$wid" _MOTIF_WM_HINTS)
+[[ "$hints" == *"0x2, 0x0, 0x0"* ]] || fail "window asks for decorations: $hints"
+
+"$x11close" "$wid"
+status=0
+for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
+wait "$app_pid" || status=$?
+app_pid=
+[[ $status -eq 0 ]] || fail "program ended with status $status"
+if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
+echo "smoke: window $wid ${width}x${height} \"タルネク\", closed cleanly"

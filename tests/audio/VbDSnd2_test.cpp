@@ -1,0 +1,126 @@
+#include "Mixer.h"
+#include "VbDSnd2.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TempDir {
+    fs::path path = fs::temp_directory_path() / ("tarnek-audio-" + std::to_string(::getpid()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path); }
+    std::string write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(path / name, std::ios::binary) << bytes;
+        return (path / name).string();
+    }
+};
+
+// A SoundFont as far as its header goes.
+const std::string kSoundFontHeader = std::string("RIFF\x04\x00\x00\x00sfbk", 12);
+
+struct DriverScope {
+    explicit DriverScope(const char* driver) { ::setenv("SDL_AUDIODRIVER", driver, 1); }
+    ~DriverScope() { ::setenv("SDL_AUDIODRIVER", "dummy", 1); }
+};
+
+TEST(VbDSnd2, OpensTheDeviceWithASmallBlockAndClosesIt)
+{
+    DriverScope driver("dummy");
+    VbDSnd2 audio({});
+    ASSERT_NE(audio.dsInit2(0, 2), 0);
+    EXPECT_GT(audio.deviceBlockFrames(), 0);
+    EXPECT_LE(audio.deviceBlockFrames(), 256);
+    audio.dsQuit();
+    EXPECT_EQ(audio.deviceBlockFrames(), 0);
+    // Opening again after a close works, as a retry would.
+    EXPECT_NE(audio.dsInit2(0, 2), 0);
+}
+
+TEST(VbDSnd2, ReportsZeroWhenNoDeviceCanBeOpened)
+{
+    DriverScope driver("no-such-driver");
+    VbDSnd2 audio({});
+    EXPECT_EQ(audio.dsInit2(0, 2), 0);
+}
+
+TEST(VbDSnd2, MusicNeedsASoundFontAndTakesTheFirstOneFound)
+{
+    TempDir dir;
+    const std::string notASoundFont = dir.write("text.sf2", "hello, this is not a soundfont");
+    const std::string empty = dir.write("empty.sf2", "");
+    const std::string first = dir.write("first.sf2", kSoundFontHeader);
+    const std::string second = dir.write("second.sf2", kSoundFontHeader);
+
+    VbDSnd2 none({"", (dir.path / "missing.sf2").string(), notASoundFont, empty});
+    EXPECT_EQ(none.dsInitMusic(), 0);
+    EXPECT_EQ(none.soundFontPath(), "");
+
+    VbDSnd2 audio({"", notASoundFont, first, second});
+    EXPECT_NE(audio.dsInitMusic(), 0);
+    EXPECT_EQ(audio.soundFontPath(), first);
+    audio.dsQuitMusic();
+    EXPECT_EQ(audio.soundFontPath(), "");
+    EXPECT_NE(audio.dsInitMusic(), 0);
+}
+
+TEST(VbDSnd2, EveryOperationAcceptsHandleZero)
+{
+    DriverScope driver("dummy");
+    VbDSnd2 audio({});
+    ASSERT_NE(audio.dsInit2(0, 2), 0);
+    AudioLibrary::Handle h = 0;
+    SoundFormat format{1, 2, 3};
+    audio.dsSetGlobalFocus(-1);
+    audio.dsPlay(h);
+    audio.dsPlayLooping(h);
+    audio.dsPlayEx(h, -1000, 0, 0);
+    audio.dsPlayMusicSegment(h, 1000);
+    audio.dsStop(h);
+    audio.dsStopMusicSegment(h);
+    EXPECT_EQ(audio.dsIsPlaying(h), 0);
+    EXPECT_EQ(audio.dsIsPlayingMusicSegment(h), 0);
+    audio.dsSetVolume(h, -10000);
+    audio.dsSetMasterVolume(0);
+    audio.dsSetPositionMSec(h, 170);
+    EXPECT_EQ(audio.dsGetPositionMSec(h), 0);
+    EXPECT_EQ(audio.dsGetSeekMSec(h), 0);
+    EXPECT_EQ(audio.dsGetBufferMSec(h), 0);
+    EXPECT_EQ(audio.dsGetLengthMSec(h), 0);
+    audio.dsGetFormat(h, format);
+    EXPECT_EQ(format.Channels, 0);
+    EXPECT_EQ(format.SamplesPerSec, 0);
+    AudioLibrary::Handle buffer = 5, segment = 6;
+    audio.dsFree(buffer);
+    audio.dsFreeMusicSegment(segment);
+    EXPECT_EQ(buffer, 0);
+    EXPECT_EQ(segment, 0);
+    audio.dsQuitMusic();
+    audio.dsQuit();
+    audio.dsQuit();
+}
+
+TEST(Mixer, RendersSilenceWithNothingPlayingAndCountsFrames)
+{
+    Mixer mixer;
+    std::vector<float> out(256 * Mixer::kChannels, 1.0f);
+    mixer.render(out.data(), 256);
+    for (float sample : out) EXPECT_EQ(sample, 0.0f);
+    EXPECT_EQ(mixer.framesRendered(), 256);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,48 @@
+#include "Basic.h"
+
+#include "Host.h"
+#include "PictureBox.h"
+
+#include <QPainter>
+#include <QWidget>
+#include <QWindow>
+
+#include <exception>
+
+void BlitPicture(PictureBox& dest, std::int32_t x, std::int32_t y, std::int32_t width,
+                 std::int32_t height, const PictureBox& src, std::int32_t srcX, std::int32_t srcY,
+                 std::int32_t rop)
+{
+    if (rop != SRCCOPY || width <= 0 || height <= 0) return;
+    QPainter painter(&dest.image());
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(x, y), src.image(), QRect(srcX, srcY, width, height));
+}
+
+void SetTopMost(QWidget& form, std::int16_t flag)
+{
+    const bool topMost = flag == -1;
+    // Changing the widget's flags would hide the window; tell the window and keep the widget's
+    // record in step without re-creating it.
+    form.overrideWindowFlags(topMost ? form.windowFlags() | Qt::WindowStaysOnTopHint
+                                     : form.windowFlags() & ~Qt::WindowStaysOnTopHint);
+    if (QWindow* window = form.windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, topMost);
+}
+
+void SetForeground(QWidget& form)
+{
+    form.raise();
+    form.activateWindow();
+}
+
+void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile)
+{
+    if (helpFile.isEmpty()) return;
+    QString failure;
+    try {
+        host.winHelp(&mainWindow, helpFile, HELP_CONTENTS, 0);
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    if (!failure.isEmpty()) host.MsgBox(failure, MsgBoxStyle::vbOKOnly);
+}
