@@ -11,6 +11,7 @@ exec 3> "$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$work/display")" SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
+mkdir -m 700 "$work/runtime"
+export DISPLAY=":$(head -n1 "$work/display")" SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
 cd "$work"
 "$build/bench/StartupBench" "$build/tarnek" "$runs"
