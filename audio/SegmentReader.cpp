@@ -1,0 +1,402 @@
+#include "SegmentReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+using Bytes = std::span<const std::uint8_t>;
+
+constexpr int kTicksPerQuarter = 768;
+constexpr double kDefaultBpm = 120.0;
+constexpr double kMinBpm = 1.0;    // the tempo range DirectMusic itself accepts
+constexpr double kMaxBpm = 1000.0;
+constexpr std::int64_t kCurveStepTicks = 12; // about 8 ms at 120 BPM: smooth enough for any controller
+constexpr std::int64_t kMaxCurveSteps = 4096;
+
+constexpr std::uint32_t fourcc(const char (&s)[5])
+{
+    return std::uint32_t(std::uint8_t(s[0])) | std::uint32_t(std::uint8_t(s[1])) << 8 |
+           std::uint32_t(std::uint8_t(s[2])) << 16 | std::uint32_t(std::uint8_t(s[3])) << 24;
+}
+
+// Little-endian fields; a field past the end of its item reads as zero.
+template <typename T>
+T field(Bytes b, std::size_t at)
+{
+    T value{};
+    if (at <= b.size() && b.size() - at >= sizeof(T)) std::memcpy(&value, b.data() + at, sizeof(T));
+    return value;
+}
+
+struct Chunk {
+    std::uint32_t id = 0;
+    std::uint32_t type = 0; // the form or list type of a RIFF or LIST chunk
+    Bytes data;             // all of the chunk's data
+    Bytes body;             // a RIFF or LIST chunk's children; otherwise the data
+};
+
+// The chunks lying in `area`, as far as their headers fit; a size running past the end is cut short.
+std::vector<Chunk> chunksIn(Bytes area)
+{
+    std::vector<Chunk> chunks;
+    std::size_t at = 0;
+    while (area.size() - at >= 8) {
+        Chunk c;
+        c.id = field<std::uint32_t>(area, at);
+        const std::uint64_t size = field<std::uint32_t>(area, at + 4);
+        const std::size_t start = at + 8;
+        c.data = area.subspan(start, std::min<std::uint64_t>(size, area.size() - start));
+        c.body = c.data;
+        if ((c.id == fourcc("RIFF") || c.id == fourcc("LIST")) && c.data.size() >= 4) {
+            c.type = field<std::uint32_t>(c.data, 0);
+            c.body = c.data.subspan(4);
+        }
+        chunks.push_back(c);
+        const std::uint64_t next = start + ((size + 1) & ~std::uint64_t(1));
+        if (next >= area.size()) break;
+        at = static_cast<std::size_t>(next);
+    }
+    return chunks;
+}
+
+const Chunk* findChunk(const std::vector<Chunk>& chunks, std::uint32_t id)
+{
+    for (const Chunk& c : chunks)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+const Chunk* findList(const std::vector<Chunk>& chunks, std::uint32_t type)
+{
+    for (const Chunk& c : chunks)
+        if ((c.id == fourcc("LIST") || c.id == fourcc("RIFF")) && c.type == type) return &c;
+    return nullptr;
+}
+
+// Calls `each` for every whole item of an item array whose item size is at least `minSize`.
+template <typename F>
+void forEachItem(Bytes array, std::size_t minSize, F each)
+{
+    const std::uint32_t itemSize = field<std::uint32_t>(array, 0);
+    if (array.size() < 4 || itemSize < minSize || itemSize == 0) return;
+    for (std::size_t at = 4; array.size() - at >= itemSize; at += itemSize)
+        if (!each(array.subspan(at, itemSize))) return;
+}
+
+using Guid = std::array<std::uint8_t, 16>;
+
+constexpr Guid trackClass(std::uint8_t last)
+{
+    // The track classes differ only in their first byte.
+    return {last, 0x28, 0xAC, 0xD2, 0x9B, 0xB3, 0xD1, 0x11, 0x87, 0x04, 0x00, 0x60, 0x08, 0x93, 0xB1, 0xBD};
+}
+constexpr Guid kTempoTrack = trackClass(0x85);
+constexpr Guid kSequenceTrack = trackClass(0x86);
+constexpr Guid kBandTrack = trackClass(0x94);
+
+struct TickEvent {
+    std::int64_t tick = 0;
+    int order = 0; // at one tick: band changes, then note-offs, then the rest
+    MidiEvent message;
+};
+
+struct TempoItem {
+    std::int64_t tick = 0;
+    double bpm = kDefaultBpm;
+};
+
+class Collector {
+public:
+    bool full() const { return events.size() >= kMaxSegmentEvents; }
+
+    bool add(std::int64_t tick, std::uint8_t status, std::uint8_t d1, std::uint8_t d2, int order = 2)
+    {
+        if (full()) return false;
+        const std::uint8_t type = status & 0xF0;
+        const bool twoBytes = type == 0xC0 || type == 0xD0;
+        events.push_back({std::max<std::int64_t>(0, tick), order,
+                          MidiEvent{0.0, status, std::uint8_t(d1 & 0x7F), std::uint8_t(twoBytes ? 0 : d2 & 0x7F)}});
+        return true;
+    }
+
+    std::vector<TickEvent> events;
+    std::vector<TempoItem> tempos;
+};
+
+std::uint8_t channelOf(std::uint32_t pchannel) { return std::uint8_t(pchannel % 16); }
+
+bool readSequenceItem(Bytes item, Collector& out)
+{
+    const std::int64_t time = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 12);
+    // At least a tick, so that the note-off never sorts ahead of its own note-on.
+    const std::int64_t duration = std::max<std::int32_t>(1, field<std::int32_t>(item, 4));
+    const std::uint8_t ch = channelOf(field<std::uint32_t>(item, 8));
+    const std::uint8_t type = field<std::uint8_t>(item, 14) & 0xF0;
+    const std::uint8_t b1 = field<std::uint8_t>(item, 15);
+    const std::uint8_t b2 = field<std::uint8_t>(item, 16);
+    if (type < 0x80 || type == 0xF0) return true; // not a channel message
+    if (type != 0x90) return out.add(time, type | ch, b1, b2);
+    if ((b2 & 0x7F) == 0) return true; // a note that never sounds
+    return out.add(time, 0x90 | ch, b1, b2) && out.add(time + duration, 0x80 | ch, b1, 0, 1);
+}
+
+double curveShape(std::uint8_t shape, double t)
+{
+    switch (shape) {
+    case 2: return t * t;                               // exponential: slow, then fast
+    case 3: return 1.0 - (1.0 - t) * (1.0 - t);         // logarithmic: fast, then slow
+    case 4: return (1.0 - std::cos(std::numbers::pi * t)) / 2.0;    // sine
+    default: return t;                                  // linear
+    }
+}
+
+bool readCurveItem(Bytes item, Collector& out)
+{
+    const std::int64_t start = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 16);
+    const std::int64_t duration = std::max<std::int32_t>(0, field<std::int32_t>(item, 4));
+    const std::int64_t resetDuration = std::max<std::int32_t>(0, field<std::int32_t>(item, 8));
+    const std::uint8_t ch = channelOf(field<std::uint32_t>(item, 12));
+    const int from = field<std::int16_t>(item, 18);
+    const int to = field<std::int16_t>(item, 20);
+    const int reset = field<std::int16_t>(item, 22);
+    const std::uint8_t type = field<std::uint8_t>(item, 24);
+    const std::uint8_t shape = field<std::uint8_t>(item, 25);
+    const std::uint8_t data = field<std::uint8_t>(item, 26);
+    const std::uint8_t flags = field<std::uint8_t>(item, 27);
+    const std::uint16_t param = field<std::uint16_t>(item, 28); // absent (0) in the short form
+
+    auto send = [&](std::int64_t tick, int value) {
+        switch (type) {
+        case 3: value = std::clamp(value, 0, 16383); return out.add(tick, 0xE0 | ch, value & 0x7F, value >> 7);
+        case 4: return out.add(tick, 0xB0 | ch, data, std::clamp(value, 0, 127));
+        case 5: return out.add(tick, 0xD0 | ch, std::clamp(value, 0, 127), 0);
+        case 6: return out.add(tick, 0xA0 | ch, data, std::clamp(value, 0, 127));
+        default:
+            value = std::clamp(value, 0, 16383);
+            return out.add(tick, 0xB0 | ch, 6, value >> 7) && out.add(tick, 0xB0 | ch, 38, value & 0x7F);
+        }
+    };
+    if (type < 3 || type > 8) return true; // no MIDI form
+    if (type == 7 && !(out.add(start, 0xB0 | ch, 101, param >> 7) && out.add(start, 0xB0 | ch, 100, param)))
+        return false;
+    if (type == 8 && !(out.add(start, 0xB0 | ch, 99, param >> 7) && out.add(start, 0xB0 | ch, 98, param)))
+        return false;
+
+    if (shape == 1 || duration == 0) {
+        if (!send(start, to)) return false;
+    } else {
+        const std::int64_t step = std::max(kCurveStepTicks, (duration + kMaxCurveSteps - 1) / kMaxCurveSteps);
+        int last = from;
+        if (!send(start, from)) return false;
+        for (std::int64_t dt = step; dt < duration; dt += step) {
+            const double t = double(dt) / double(duration);
+            const int value = int(std::lround(from + (to - from) * curveShape(shape, t)));
+            if (value == last) continue;
+            if (!send(start + dt, value)) return false;
+            last = value;
+        }
+        if (last != to && !send(start + duration, to)) return false;
+    }
+    if (flags & 1) return send(start + duration + resetDuration, reset);
+    return true;
+}
+
+void readSequenceTrack(Bytes seqt, Collector& out)
+{
+    const std::vector<Chunk> parts = chunksIn(seqt);
+    if (const Chunk* evtl = findChunk(parts, fourcc("evtl")))
+        forEachItem(evtl->data, 17, [&](Bytes item) { return readSequenceItem(item, out); });
+    if (const Chunk* curl = findChunk(parts, fourcc("curl")))
+        forEachItem(curl->data, 28, [&](Bytes item) { return readCurveItem(item, out); });
+}
+
+void readTempoTrack(Bytes tetr, Collector& out)
+{
+    forEachItem(tetr, 16, [&](Bytes item) {
+        const double bpm = field<double>(item, 8);
+        if (!std::isfinite(bpm) || bpm <= 0.0) return true;
+        if (out.tempos.size() >= kMaxSegmentEvents) return false;
+        out.tempos.push_back({std::max<std::int64_t>(0, field<std::int32_t>(item, 0)), std::clamp(bpm, kMinBpm, kMaxBpm)});
+        return true;
+    });
+}
+
+void readInstrument(Bytes bins, std::int64_t tick, Collector& out)
+{
+    if (bins.size() < 34) return;
+    const std::uint32_t patch = field<std::uint32_t>(bins, 0);
+    const std::uint8_t ch = channelOf(field<std::uint32_t>(bins, 24));
+    const std::uint32_t flags = field<std::uint32_t>(bins, 28);
+    if (flags & 0x1) {
+        out.add(tick, 0xB0 | ch, 0, patch >> 16, 0);
+        out.add(tick, 0xB0 | ch, 32, patch >> 8, 0);
+        out.add(tick, 0xC0 | ch, patch, 0, 0);
+    }
+    if (flags & 0x20) out.add(tick, 0xB0 | ch, 10, field<std::uint8_t>(bins, 32), 0);
+    if (flags & 0x40) out.add(tick, 0xB0 | ch, 7, field<std::uint8_t>(bins, 33), 0);
+}
+
+void readBandTrack(Bytes dmbt, Collector& out)
+{
+    const std::vector<Chunk> top = chunksIn(dmbt);
+    const Chunk* lbdl = findList(top, fourcc("lbdl"));
+    if (lbdl == nullptr) return;
+    for (const Chunk& lbnd : chunksIn(lbdl->body)) {
+        if (lbnd.id != fourcc("LIST") || lbnd.type != fourcc("lbnd")) continue;
+        const std::vector<Chunk> parts = chunksIn(lbnd.body);
+        std::int64_t tick = 0;
+        if (const Chunk* h = findChunk(parts, fourcc("bd2h"))) tick = field<std::int32_t>(h->data, 0);
+        else if (const Chunk* h1 = findChunk(parts, fourcc("bdih"))) tick = field<std::int32_t>(h1->data, 0);
+        tick = std::max<std::int64_t>(0, tick); // -1 is the segment's start
+        const Chunk* band = findList(parts, fourcc("DMBD"));
+        if (band == nullptr) continue;
+        const std::vector<Chunk> bandParts = chunksIn(band->body);
+        const Chunk* lbil = findList(bandParts, fourcc("lbil"));
+        if (lbil == nullptr) continue;
+        for (const Chunk& lbin : chunksIn(lbil->body)) {
+            if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
+            const std::vector<Chunk> instrument = chunksIn(lbin.body);
+            if (const Chunk* bins = findChunk(instrument, fourcc("bins"))) readInstrument(bins->data, tick, out);
+        }
+    }
+}
+
+void readTrack(Bytes dmtk, Collector& out)
+{
+    const std::vector<Chunk> parts = chunksIn(dmtk);
+    const Chunk* trkh = findChunk(parts, fourcc("trkh"));
+    if (trkh == nullptr || trkh->data.size() < 32) return;
+    Guid cls{};
+    std::memcpy(cls.data(), trkh->data.data(), cls.size());
+    const std::uint32_t ckid = field<std::uint32_t>(trkh->data, 24);
+    const std::uint32_t fccType = field<std::uint32_t>(trkh->data, 28);
+
+    // The data is the chunk named by ckid, or the list or form named by fccType; some files
+    // name a plain chunk by fccType, so that is accepted too.
+    const Chunk* data = nullptr;
+    for (const Chunk& c : parts) {
+        if (&c == trkh) continue;
+        const bool isList = c.id == fourcc("RIFF") || c.id == fourcc("LIST");
+        if ((ckid != 0 && c.id == ckid) || (fccType != 0 && (isList ? c.type == fccType : c.id == fccType))) {
+            data = &c;
+            break;
+        }
+    }
+    if (data == nullptr) return;
+    if (cls == kSequenceTrack) readSequenceTrack(data->body, out);
+    else if (cls == kTempoTrack) readTempoTrack(data->body, out);
+    else if (cls == kBandTrack) readBandTrack(data->body, out);
+}
+
+// Milliseconds of a tick under the segment's tempo map.
+class TempoMap {
+public:
+    explicit TempoMap(std::vector<TempoItem> items)
+    {
+        std::stable_sort(items.begin(), items.end(), [](auto& a, auto& b) { return a.tick < b.tick; });
+        stretches_.push_back({0, kDefaultBpm, 0.0});
+        for (const TempoItem& item : items) {
+            Stretch& last = stretches_.back();
+            if (item.tick == last.tick) {
+                last.bpm = item.bpm; // the last change at a tick wins
+                continue;
+            }
+            stretches_.push_back({item.tick, item.bpm, msAt(last, item.tick)});
+        }
+    }
+
+    double toMs(std::int64_t tick) const
+    {
+        auto after = std::upper_bound(stretches_.begin(), stretches_.end(), tick,
+                                      [](std::int64_t t, const Stretch& s) { return t < s.tick; });
+        return msAt(*std::prev(after), tick);
+    }
+
+private:
+    struct Stretch {
+        std::int64_t tick;
+        double bpm;
+        double ms; // at `tick`
+    };
+    static double msAt(const Stretch& s, std::int64_t tick)
+    {
+        return s.ms + double(tick - s.tick) * 60000.0 / (s.bpm * kTicksPerQuarter);
+    }
+    std::vector<Stretch> stretches_;
+};
+
+struct SegmentHeader {
+    std::int32_t length = 0;
+    std::int32_t loopStart = 0;
+    std::int32_t loopEnd = 0;
+    std::int64_t refLength = 0; // 100 ns units
+    std::uint32_t flags = 0;
+};
+
+SegmentHeader readHeader(const Chunk* segh)
+{
+    SegmentHeader h;
+    if (segh == nullptr) return h;
+    const std::size_t size = segh->data.size();
+    if (size != 24 && size != 40 && size != 56 && size != 64) return h; // unknown layout: no header
+    h.length = field<std::int32_t>(segh->data, 4);
+    h.loopStart = field<std::int32_t>(segh->data, 12);
+    h.loopEnd = field<std::int32_t>(segh->data, 16);
+    if (size >= 40) {
+        h.refLength = field<std::int64_t>(segh->data, 24);
+        h.flags = field<std::uint32_t>(segh->data, 32);
+    }
+    return h;
+}
+
+} // namespace
+
+std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < 12 || field<std::uint32_t>(bytes, 0) != fourcc("RIFF") ||
+        field<std::uint32_t>(bytes, 8) != fourcc("DMSG"))
+        return std::nullopt;
+    const std::vector<Chunk> top = chunksIn(bytes);
+    const std::vector<Chunk> parts = chunksIn(top.front().body);
+
+    const SegmentHeader header = readHeader(findChunk(parts, fourcc("segh")));
+    Collector collected;
+    for (const Chunk& list : parts) {
+        if (list.id != fourcc("LIST") || list.type != fourcc("trkl")) continue;
+        for (const Chunk& track : chunksIn(list.body))
+            if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected);
+    }
+
+    std::stable_sort(collected.events.begin(), collected.events.end(),
+                     [](const TickEvent& a, const TickEvent& b) {
+                         return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
+                     });
+    const TempoMap map(std::move(collected.tempos));
+
+    MidiSong song;
+    song.events.reserve(collected.events.size());
+    for (const TickEvent& e : collected.events) {
+        MidiEvent message = e.message;
+        message.timeMs = map.toMs(e.tick);
+        song.events.push_back(message);
+    }
+
+    if ((header.flags & 1) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
+    else if (header.length > 0) song.lengthMs = map.toMs(header.length);
+    else if (!song.events.empty()) song.lengthMs = song.events.back().timeMs; // no usable header
+
+    song.loopStartMs = 0.0;
+    song.loopEndMs = song.lengthMs;
+    const std::int32_t loopEnd = header.loopEnd != 0 ? header.loopEnd : header.length;
+    const bool hasLoop = header.loopStart != 0 || header.loopEnd != 0;
+    if (hasLoop && header.loopStart >= 0 && header.loopStart < loopEnd && loopEnd <= header.length) {
+        song.loopStartMs = std::min(map.toMs(header.loopStart), song.lengthMs);
+        song.loopEndMs = std::min(map.toMs(loopEnd), song.lengthMs);
+    }
+    return song;
+}

@@ -1,0 +1,214 @@
+#include "SegmentWriter.h"
+
+#include <array>
+#include <cstring>
+#include <string>
+
+namespace {
+
+template <typename T>
+void put(Bytes& out, T value)
+{
+    std::array<std::uint8_t, sizeof(T)> raw{};
+    std::memcpy(raw.data(), &value, sizeof(T)); // the machines we build on are little-endian
+    out.insert(out.end(), raw.begin(), raw.end());
+}
+
+void putId(Bytes& out, const char* id) { out.insert(out.end(), id, id + 4); }
+
+void padTo(Bytes& item, std::size_t size) { item.resize(size, 0); }
+
+Bytes chunk(const char* id, const Bytes& data)
+{
+    Bytes out;
+    putId(out, id);
+    put(out, std::uint32_t(data.size()));
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() & 1) out.push_back(0);
+    return out;
+}
+
+Bytes list(const char* kind, const char* type, const std::vector<Bytes>& children)
+{
+    Bytes data;
+    putId(data, type);
+    for (const Bytes& c : children) data.insert(data.end(), c.begin(), c.end());
+    return chunk(kind, data);
+}
+
+Bytes itemArray(std::uint32_t itemSize, const std::vector<Bytes>& items)
+{
+    Bytes out;
+    put(out, itemSize);
+    for (Bytes item : items) {
+        padTo(item, itemSize);
+        out.insert(out.end(), item.begin(), item.end());
+    }
+    return out;
+}
+
+Bytes trackClass(std::uint8_t first)
+{
+    return {first, 0x28, 0xAC, 0xD2, 0x9B, 0xB3, 0xD1, 0x11, 0x87, 0x04, 0x00, 0x60, 0x08, 0x93, 0xB1, 0xBD};
+}
+
+Bytes trackHeader(const Bytes& cls, const char* ckid, const char* fccType)
+{
+    Bytes h = cls;
+    put(h, std::uint32_t(0)); // position
+    put(h, std::uint32_t(1)); // group
+    if (ckid) putId(h, ckid); else put(h, std::uint32_t(0));
+    if (fccType) putId(h, fccType); else put(h, std::uint32_t(0));
+    return chunk("trkh", h);
+}
+
+Bytes track(const Bytes& header, const Bytes& data)
+{
+    return list("RIFF", "DMTK", {header, data});
+}
+
+Bytes noteItem(const SegmentNote& n)
+{
+    Bytes b;
+    put(b, n.time);
+    put(b, n.duration);
+    put(b, n.pchannel);
+    put(b, n.offset);
+    b.insert(b.end(), {n.status, n.byte1, n.byte2});
+    return b;
+}
+
+Bytes curveItem(const SegmentCurve& c)
+{
+    Bytes b;
+    put(b, c.start);
+    put(b, c.duration);
+    put(b, c.resetDuration);
+    put(b, c.pchannel);
+    put(b, c.offset);
+    put(b, c.startValue);
+    put(b, c.endValue);
+    put(b, c.resetValue);
+    b.insert(b.end(), {c.type, c.shape, c.ccData, c.flags});
+    put(b, c.paramType);
+    put(b, std::uint16_t(0)); // merge index
+    return b;
+}
+
+Bytes instrument(const SegmentInstrument& i)
+{
+    Bytes b;
+    put(b, i.patch);
+    put(b, i.patch); // assign patch
+    for (int r = 0; r < 4; ++r) put(b, std::uint32_t(0xFFFFFFFF));
+    put(b, i.pchannel);
+    put(b, i.flags);
+    b.insert(b.end(), {i.pan, i.volume});
+    put(b, std::int16_t(0));  // transpose
+    put(b, std::uint32_t(0)); // channel priority
+    put(b, std::int16_t(2));  // pitch-bend range
+    return b;
+}
+
+Bytes bandTrackData(const Segment& s)
+{
+    std::vector<Bytes> bands;
+    for (const SegmentBand& band : s.bands) {
+        std::vector<Bytes> instruments;
+        for (const SegmentInstrument& i : band.instruments) {
+            Bytes bins = instrument(i);
+            padTo(bins, s.instrumentSize);
+            instruments.push_back(list("LIST", "lbin", {chunk("bins", bins)}));
+        }
+        Bytes header;
+        put(header, band.time);
+        if (!band.oldHeader) put(header, band.time);
+        bands.push_back(list("LIST", "lbnd", {chunk(band.oldHeader ? "bdih" : "bd2h", header),
+                                              list("RIFF", "DMBD", {list("LIST", "lbil", instruments)})}));
+    }
+    Bytes autoDownload;
+    put(autoDownload, std::uint32_t(1));
+    return list("RIFF", "DMBT", {chunk("bdth", autoDownload), list("LIST", "lbdl", bands)});
+}
+
+Bytes segmentHeader(const Segment& s)
+{
+    Bytes h;
+    put(h, s.repeats);
+    put(h, s.length);
+    put(h, std::int32_t(0)); // play start
+    put(h, s.loopStart);
+    put(h, s.loopEnd);
+    put(h, std::uint32_t(0)); // resolution
+    put(h, s.refLength);
+    put(h, s.flags);
+    padTo(h, s.headerSize);
+    return chunk("segh", h);
+}
+
+Bytes utf16Name(const std::string& name)
+{
+    Bytes b;
+    for (char c : name) put(b, std::uint16_t(std::uint8_t(c)));
+    put(b, std::uint16_t(0));
+    b.pop_back(); // an odd size, as a byte-counted string may have, to test the padding
+    return b;
+}
+
+} // namespace
+
+Bytes writeSegment(const Segment& s)
+{
+    std::vector<Bytes> tracks;
+    if (!s.notes.empty() || !s.curves.empty()) {
+        std::vector<Bytes> notes, curves;
+        for (const SegmentNote& n : s.notes) notes.push_back(noteItem(n));
+        for (const SegmentCurve& c : s.curves) curves.push_back(curveItem(c));
+        const Bytes seqt = chunk("seqt", [&] {
+            Bytes body = chunk("evtl", itemArray(s.noteItemSize, notes));
+            const Bytes curl = chunk("curl", itemArray(s.curveItemSize, curves));
+            body.insert(body.end(), curl.begin(), curl.end());
+            return body;
+        }());
+        tracks.push_back(track(trackHeader(trackClass(0x86), "seqt", nullptr), seqt));
+        if (s.unplayedTrack) // a chord track's class, though its chunk looks like notes
+            tracks.push_back(track(trackHeader(trackClass(0x8B), "seqt", nullptr), seqt));
+    }
+    if (!s.tempos.empty()) {
+        std::vector<Bytes> items;
+        for (const SegmentTempo& t : s.tempos) {
+            Bytes b;
+            put(b, t.time);
+            put(b, std::uint32_t(0));
+            put(b, t.bpm);
+            items.push_back(b);
+        }
+        const Bytes header = s.tempoNamedByType ? trackHeader(trackClass(0x85), nullptr, "tetr")
+                                                : trackHeader(trackClass(0x85), "tetr", nullptr);
+        tracks.push_back(track(header, chunk("tetr", itemArray(16, items))));
+    }
+    if (!s.bands.empty())
+        tracks.push_back(track(trackHeader(trackClass(0x94), nullptr, "DMBT"), bandTrackData(s)));
+
+    std::vector<Bytes> parts{segmentHeader(s), chunk("guid", Bytes(16, 0x5A))};
+    if (s.name) parts.push_back(list("LIST", "UNFO", {chunk("UNAM", utf16Name("bell"))}));
+    parts.push_back(list("LIST", "trkl", tracks));
+    return list("RIFF", "DMSG", parts);
+}
+
+Segment segmentFromMelody(const Melody& melody)
+{
+    const std::int32_t scale = kSegmentTicksPerQuarter / melody.ticksPerQuarter;
+    Segment s;
+    s.length = std::int32_t(melody.lengthTicks) * scale;
+    for (const MelodyNote& n : melody.notes)
+        s.notes.push_back({std::int32_t(n.tick) * scale, std::int32_t(n.length) * scale, n.channel, 0, 0x90,
+                           n.key, n.velocity});
+    for (const MelodyTempo& t : melody.tempos) s.tempos.push_back({std::int32_t(t.tick) * scale, t.bpm});
+    if (!melody.programs.empty()) {
+        SegmentBand band{-1, false, {}};
+        for (const MelodyProgram& p : melody.programs) band.instruments.push_back({p.program, p.channel, 0x1, 64, 100});
+        s.bands.push_back(band);
+    }
+    return s;
+}
