@@ -1,20 +1,67 @@
 #pragma once
 
-#include <cstdint>
+#include "MusicPlayer.h"
 
-// Produces the device's output. Pure and device-independent: tests call render() directly.
+#include <cstdint>
+#include <vector>
+
+// Produces the device's output: the playing buffers' voices plus the music. Pure and
+// device-independent: tests call render() directly.
+//
+// Thread rules: render() runs on the audio thread; every other member is called from the
+// user-interface thread while the audio thread is held off (the device lock), or offline.
 class Mixer {
 public:
     static constexpr int kSampleRate = 48000;
     static constexpr int kChannels = 2;
 
+    Mixer();
+
     /// Writes `frames` interleaved stereo float frames to `out`.
-    /// Runs on the audio thread: no allocation, no blocking, no calls into the program.
+    /// Audio thread: no allocation, no blocking, no calls into the program.
     void render(float* out, int frames) noexcept;
 
     /// Frames rendered since the mixer was made; the library's clock.
     std::int64_t framesRendered() const noexcept { return framesRendered_; }
 
+    /// Adds a voice for immutable interleaved stereo frames owned by the caller; returns its slot.
+    int addVoice(const float* frames, std::int64_t frameCount);
+    /// Removes a voice; its frames may be released afterwards.
+    void removeVoice(int slot);
+
+    /// Starts a voice from the start, once or looping.
+    void play(int slot, bool looping);
+    void stop(int slot);
+    bool isPlaying(int slot) const;
+    /// Volume in hundredths of a decibel; -10000 or lower is silence.
+    void setVolume(int slot, std::int32_t volume);
+    /// Play position in frames within the current pass.
+    void setPosition(int slot, std::int64_t frame);
+    std::int64_t position(int slot) const;
+
+    MusicPlayer& music() { return music_; }
+    const MusicPlayer& music() const { return music_; }
+
+    /// Linear gain of a volume in hundredths of a decibel.
+    static float gainOf(std::int32_t volume);
+
 private:
+    struct Voice {
+        const float* frames = nullptr;
+        std::int64_t frameCount = 0;
+        std::int64_t position = 0;
+        float gain = 1.0f;       // reached at the end of the current block
+        float targetGain = 1.0f; // a change is ramped over one block to avoid a click
+        bool used = false;
+        bool playing = false;
+        bool looping = false;
+    };
+
+    void mixVoice(Voice& voice, float* out, int frames) noexcept;
+    Voice* voice(int slot);
+    const Voice* voice(int slot) const;
+
+    std::vector<Voice> voices_;
+    MusicPlayer music_;
     std::int64_t framesRendered_ = 0;
 };

@@ -1,8 +1,51 @@
 #include "VbDSnd2.h"
 
+#include "SegmentReader.h"
+#include "SmfReader.h"
+#include "SoundFontSynth.h"
+#include "WaveDecoder.h"
+
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr std::int64_t kMaxMusicFileBytes = 64 * 1024 * 1024;
+
+std::int64_t framesOf(std::int32_t msec)
+{
+    return static_cast<std::int64_t>(msec) * Mixer::kSampleRate / 1000;
+}
+
+std::int32_t msecOf(std::int64_t frames)
+{
+    return static_cast<std::int32_t>(frames * 1000 / Mixer::kSampleRate);
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    const std::streamoff size = in.tellg();
+    if (size <= 0 || size > kMaxMusicFileBytes) return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return {};
+    return bytes;
+}
+
+std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+        std::memcmp(bytes.data() + 8, "DMSG", 4) == 0)
+        return readSegmentFile(bytes);
+    return readStandardMidiFile(bytes); // also finds the MIDI file inside a RIFF 'RMID'
+}
+
+} // namespace
 
 bool isSoundFontFile(const std::string& path)
 {
@@ -21,6 +64,34 @@ VbDSnd2::VbDSnd2(std::vector<std::string> soundFontCandidates)
 VbDSnd2::~VbDSnd2()
 {
     dsQuit();
+    // The mixer refers to the sounds and the synthesizer; nothing plays once the device is shut.
+    mixer_.music().setSynth(nullptr);
+}
+
+AudioLibrary::Handle VbDSnd2::newHandle()
+{
+    // Handles are never reused, so a freed handle stays harmless.
+    do {
+        lastHandle_ = lastHandle_ == INT32_MAX ? 1 : lastHandle_ + 1;
+    } while (buffers_.count(lastHandle_) != 0 || segments_.count(lastHandle_) != 0);
+    return lastHandle_;
+}
+
+const VbDSnd2::Buffer* VbDSnd2::buffer(Handle h) const
+{
+    auto found = buffers_.find(h);
+    return found != buffers_.end() ? &found->second : nullptr;
+}
+
+const MidiSong* VbDSnd2::segment(Handle h) const
+{
+    auto found = segments_.find(h);
+    return found != segments_.end() ? found->second.get() : nullptr;
+}
+
+void VbDSnd2::render(float* out, int frames)
+{
+    device_.locked([&] { mixer_.render(out, frames); });
 }
 
 std::int32_t VbDSnd2::dsInit2(std::uintptr_t, std::int32_t)
@@ -31,25 +102,41 @@ std::int32_t VbDSnd2::dsInit2(std::uintptr_t, std::int32_t)
 
 std::int32_t VbDSnd2::dsInitMusic()
 {
-    // Only finds the SoundFont; loading it is kept off the start-up path.
     soundFontPath_.clear();
     for (const auto& candidate : soundFontCandidates_) {
-        if (isSoundFontFile(candidate)) {
-            soundFontPath_ = candidate;
-            return 1;
+        if (!isSoundFontFile(candidate)) continue;
+        soundFontPath_ = candidate;
+        // Loading starts in the background; start-up never waits for it.
+        if (synth_ == nullptr || synth_->path() != candidate) {
+            device_.locked([&] { mixer_.music().setSynth(nullptr); });
+            synth_ = std::make_unique<SoundFontSynth>(candidate, Mixer::kSampleRate);
         }
+        return 1;
     }
     return 0;
 }
 
+bool VbDSnd2::ensureSynth()
+{
+    if (soundFontPath_.empty() || synth_ == nullptr) return false;
+    fluid_synth_t* synth = synth_->wait();
+    if (synth == nullptr) return false;
+    device_.locked([&] { mixer_.music().setSynth(synth); });
+    return true;
+}
+
 void VbDSnd2::dsQuitMusic()
 {
+    device_.locked([&] { mixer_.music().stop(); });
     soundFontPath_.clear();
 }
 
 void VbDSnd2::dsQuit()
 {
     dsQuitMusic();
+    device_.locked([&] {
+        for (auto& [handle, entry] : buffers_) mixer_.stop(entry.slot);
+    });
     device_.close();
 }
 
@@ -59,23 +146,157 @@ void VbDSnd2::dsSetGlobalFocus(std::int16_t flag)
     globalFocus_ = flag != 0;
 }
 
-AudioLibrary::Handle VbDSnd2::dsCreateDSB(std::span<const std::uint8_t>, std::int32_t) { return 0; }
-AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string&, std::int32_t) { return 0; }
-void VbDSnd2::dsFree(Handle& buffer) { buffer = 0; }
-void VbDSnd2::dsFreeMusicSegment(Handle& segment) { segment = 0; }
-void VbDSnd2::dsPlay(const Handle&) {}
-void VbDSnd2::dsPlayLooping(const Handle&) {}
-void VbDSnd2::dsPlayEx(const Handle&, std::int32_t, std::int32_t, std::int32_t) {}
-void VbDSnd2::dsPlayMusicSegment(const Handle&, std::int32_t) {}
-void VbDSnd2::dsStop(const Handle&) {}
-void VbDSnd2::dsStopMusicSegment(const Handle&) {}
-std::int32_t VbDSnd2::dsIsPlaying(const Handle&) { return 0; }
-std::int32_t VbDSnd2::dsIsPlayingMusicSegment(const Handle&) { return 0; }
-void VbDSnd2::dsSetVolume(const Handle&, std::int32_t) {}
-void VbDSnd2::dsSetMasterVolume(std::int32_t) {}
-void VbDSnd2::dsSetPositionMSec(const Handle&, std::int32_t) {}
-std::int32_t VbDSnd2::dsGetPositionMSec(const Handle&) { return 0; }
-std::int32_t VbDSnd2::dsGetSeekMSec(const Handle&) { return 0; }
-std::int32_t VbDSnd2::dsGetBufferMSec(const Handle&) { return 0; }
-std::int32_t VbDSnd2::dsGetLengthMSec(const Handle&) { return 0; }
-void VbDSnd2::dsGetFormat(const Handle&, SoundFormat& format) { format = SoundFormat{}; }
+AudioLibrary::Handle VbDSnd2::dsCreateDSB(std::span<const std::uint8_t> image, std::int32_t)
+{
+    std::optional<DecodedSound> decoded = decodeWave(image, Mixer::kSampleRate);
+    if (!decoded) return 0;
+    auto sound = std::make_shared<const DecodedSound>(std::move(*decoded));
+    Buffer entry{sound, -1};
+    device_.locked([&] { entry.slot = mixer_.addVoice(sound->frames.data(), sound->frameCount); });
+    const Handle h = newHandle();
+    buffers_.emplace(h, std::move(entry));
+    return h;
+}
+
+AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string& path, std::int32_t)
+{
+    if (soundFontPath_.empty()) return 0;
+    const std::vector<std::uint8_t> bytes = readFile(path);
+    std::optional<MidiSong> song = readMusic(bytes);
+    if (!song || !ensureSynth()) return 0;
+    const Handle h = newHandle();
+    segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song)));
+    return h;
+}
+
+void VbDSnd2::dsFree(Handle& h)
+{
+    auto found = buffers_.find(h);
+    if (found != buffers_.end()) {
+        device_.locked([&] { mixer_.removeVoice(found->second.slot); });
+        buffers_.erase(found); // the audio thread no longer sees the frames
+    }
+    h = 0;
+}
+
+void VbDSnd2::dsFreeMusicSegment(Handle& h)
+{
+    auto found = segments_.find(h);
+    if (found != segments_.end()) {
+        device_.locked([&] {
+            if (mixer_.music().song() == found->second.get()) mixer_.music().start(nullptr, 0);
+        });
+        segments_.erase(found);
+    }
+    h = 0;
+}
+
+void VbDSnd2::dsPlay(const Handle& h)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] { mixer_.play(b->slot, false); });
+}
+
+void VbDSnd2::dsPlayLooping(const Handle& h)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] { mixer_.play(b->slot, true); });
+}
+
+void VbDSnd2::dsPlayEx(const Handle& h, std::int32_t volume, std::int32_t, std::int32_t)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] {
+        mixer_.setVolume(b->slot, volume);
+        mixer_.play(b->slot, false);
+    });
+}
+
+void VbDSnd2::dsPlayMusicSegment(const Handle& h, std::int32_t repeats)
+{
+    const MidiSong* song = segment(h);
+    if (song == nullptr || !ensureSynth()) return;
+    device_.locked([&] { mixer_.music().start(song, repeats); });
+}
+
+void VbDSnd2::dsStop(const Handle& h)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] { mixer_.stop(b->slot); });
+}
+
+void VbDSnd2::dsStopMusicSegment(const Handle& h)
+{
+    const MidiSong* song = segment(h);
+    if (song == nullptr) return;
+    device_.locked([&] {
+        if (mixer_.music().song() == song) mixer_.music().stop();
+    });
+}
+
+std::int32_t VbDSnd2::dsIsPlaying(const Handle& h)
+{
+    const Buffer* b = buffer(h);
+    if (b == nullptr) return 0;
+    bool playing = false;
+    device_.locked([&] { playing = mixer_.isPlaying(b->slot); });
+    return playing ? 1 : 0;
+}
+
+std::int32_t VbDSnd2::dsIsPlayingMusicSegment(const Handle& h)
+{
+    const MidiSong* song = segment(h);
+    if (song == nullptr) return 0;
+    bool playing = false;
+    device_.locked([&] { playing = mixer_.music().isPlaying(song); });
+    return playing ? 1 : 0;
+}
+
+void VbDSnd2::dsSetVolume(const Handle& h, std::int32_t volume)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] { mixer_.setVolume(b->slot, volume); });
+}
+
+void VbDSnd2::dsSetMasterVolume(std::int32_t volume)
+{
+    device_.locked([&] { mixer_.music().setVolume(volume); });
+}
+
+void VbDSnd2::dsSetPositionMSec(const Handle& h, std::int32_t msec)
+{
+    if (const Buffer* b = buffer(h)) device_.locked([&] { mixer_.setPosition(b->slot, framesOf(msec)); });
+}
+
+std::int32_t VbDSnd2::dsGetPositionMSec(const Handle& h)
+{
+    const Buffer* b = buffer(h);
+    if (b == nullptr) return 0;
+    std::int64_t frames = 0;
+    device_.locked([&] { frames = mixer_.position(b->slot); });
+    return msecOf(frames);
+}
+
+std::int32_t VbDSnd2::dsGetSeekMSec(const Handle& h)
+{
+    const MidiSong* song = segment(h);
+    if (song == nullptr) return 0;
+    double ms = 0.0;
+    device_.locked([&] {
+        if (mixer_.music().song() == song) ms = mixer_.music().seekMs();
+    });
+    return static_cast<std::int32_t>(ms);
+}
+
+std::int32_t VbDSnd2::dsGetBufferMSec(const Handle& h)
+{
+    const Buffer* b = buffer(h);
+    return b != nullptr ? static_cast<std::int32_t>(b->sound->lengthMs) : 0;
+}
+
+std::int32_t VbDSnd2::dsGetLengthMSec(const Handle& h)
+{
+    const MidiSong* song = segment(h);
+    return song != nullptr ? static_cast<std::int32_t>(song->lengthMs) : 0;
+}
+
+void VbDSnd2::dsGetFormat(const Handle& h, SoundFormat& format)
+{
+    const Buffer* b = buffer(h);
+    format = b != nullptr ? b->sound->format : SoundFormat{};
+}

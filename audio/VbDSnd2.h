@@ -4,8 +4,14 @@
 #include "Mixer.h"
 #include "SdlDevice.h"
 
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+struct DecodedSound;
+struct MidiSong;
+class SoundFontSynth;
 
 // The real audio library: a mixer pulled by the SDL audio device, with music through a
 // General MIDI SoundFont found among the candidates it is given.
@@ -49,13 +55,31 @@ public:
     const std::string& soundFontPath() const { return soundFontPath_; }
     /// Frames per block of the open device; 0 while closed.
     int deviceBlockFrames() const { return device_.blockFrames(); }
+    /// Renders the output directly, for offline use while no device is open.
+    void render(float* out, int frames);
+    /// The synthesizer of the chosen SoundFont, loading or loaded; nullptr before dsInitMusic.
+    SoundFontSynth* synth() const { return synth_.get(); }
 
 private:
+    struct Buffer {
+        std::shared_ptr<const DecodedSound> sound;
+        int slot = -1;
+    };
+
+    Handle newHandle();
+    const Buffer* buffer(Handle h) const;
+    const MidiSong* segment(Handle h) const;
+    bool ensureSynth();
+
     std::vector<std::string> soundFontCandidates_;
     std::string soundFontPath_;
     bool globalFocus_ = false;
     Mixer mixer_;
     SdlDevice device_{mixer_};
+    std::unique_ptr<SoundFontSynth> synth_; // kept across music restarts: loading is slow
+    std::unordered_map<Handle, Buffer> buffers_;
+    std::unordered_map<Handle, std::unique_ptr<MidiSong>> segments_;
+    Handle lastHandle_ = 0;
 };
 
 /// True when `path` names a readable SoundFont (a RIFF file of form "sfbk"); reads 12 bytes only.

@@ -1,0 +1,169 @@
+#include "MusicPlayer.h"
+
+#include "Mixer.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kChunkFrames = 1024;
+constexpr std::int64_t kTailFrames = 3 * MusicPlayer::kSampleRate; // release and reverb tails
+constexpr std::int64_t kStopFadeFrames = MusicPlayer::kSampleRate / 100; // short enough to be "at once", long enough not to click
+
+} // namespace
+
+MusicPlayer::MusicPlayer() : scratch_(kChunkFrames * 2, 0.0f) {}
+
+void MusicPlayer::setSynth(fluid_synth_t* synth)
+{
+    synth_ = synth;
+}
+
+void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
+{
+    // Every piece starts from a fresh synthesizer: no controllers, programs or reverb left
+    // over from the one before.
+    if (synth_ != nullptr) fluid_synth_system_reset(synth_);
+    fadingOut_ = false;
+    song_ = song;
+    playing_ = song != nullptr;
+    passesLeft_ = std::max(0, repeats);
+    beginPass(0.0);
+    tailFrames_ = kTailFrames;
+}
+
+void MusicPlayer::stop()
+{
+    if (playing_) {
+        silenceAll();
+        tailFrames_ = kStopFadeFrames;
+        fadingOut_ = true;
+    }
+    playing_ = false;
+}
+
+double MusicPlayer::seekMs() const
+{
+    if (song_ == nullptr) return 0.0;
+    return passStartMs_ + static_cast<double>(passFrame_) * 1000.0 / kSampleRate;
+}
+
+void MusicPlayer::setVolume(std::int32_t volume)
+{
+    targetGain_ = Mixer::gainOf(volume);
+}
+
+std::int64_t MusicPlayer::frameOf(double ms) const noexcept
+{
+    // Frames from the start of the current pass; an event never lies before it.
+    const double frames = std::ceil((ms - passStartMs_) * kSampleRate / 1000.0 - 1e-6);
+    return std::max<std::int64_t>(0, static_cast<std::int64_t>(frames));
+}
+
+void MusicPlayer::beginPass(double fromMs) noexcept
+{
+    passStartMs_ = fromMs;
+    passFrame_ = 0;
+    nextEvent_ = 0;
+    if (song_ == nullptr) return;
+    const auto& events = song_->events;
+    while (nextEvent_ < events.size() && events[nextEvent_].timeMs < fromMs) ++nextEvent_;
+}
+
+void MusicPlayer::render(float* out, int frames) noexcept
+{
+    if (synth_ == nullptr) {
+        // Without a synthesizer the song still keeps its time.
+        if (playing_) passFrame_ += frames;
+        return;
+    }
+    int done = 0;
+    while (done < frames) {
+        int chunk = std::min(frames - done, kChunkFrames);
+        if (playing_) {
+            const auto& events = song_->events;
+            while (nextEvent_ < events.size() && events[nextEvent_].timeMs < song_->loopEndMs &&
+                   frameOf(events[nextEvent_].timeMs) <= passFrame_)
+                dispatch(events[nextEvent_++]);
+            const std::int64_t passEnd = frameOf(song_->loopEndMs);
+            if (passFrame_ >= passEnd) {
+                endPass();
+                continue;
+            }
+            std::int64_t until = passEnd;
+            if (nextEvent_ < events.size() && events[nextEvent_].timeMs < song_->loopEndMs)
+                until = std::min(until, frameOf(events[nextEvent_].timeMs));
+            chunk = static_cast<int>(std::min<std::int64_t>(chunk, until - passFrame_));
+            passFrame_ += chunk;
+        } else if (tailFrames_ <= 0) {
+            return;
+        } else {
+            chunk = static_cast<int>(std::min<std::int64_t>(chunk, tailFrames_));
+            const std::int64_t left = tailFrames_;
+            tailFrames_ -= chunk;
+            if (fadingOut_) {
+                renderSynth(out + static_cast<std::ptrdiff_t>(done) * 2, chunk, float(left) / kStopFadeFrames,
+                            float(tailFrames_) / kStopFadeFrames);
+                done += chunk;
+                continue;
+            }
+        }
+        renderSynth(out + static_cast<std::ptrdiff_t>(done) * 2, chunk);
+        done += chunk;
+    }
+}
+
+void MusicPlayer::endPass() noexcept
+{
+    // Notes still held at the end of a pass would hang over the next one.
+    for (int channel = 0; channel < 16; ++channel) fluid_synth_cc(synth_, channel, 123, 0);
+    tailFrames_ = kTailFrames;
+    const bool emptyLoop = frameOf(song_->loopEndMs) <= frameOf(song_->loopStartMs);
+    if (passesLeft_ > 0 && !emptyLoop) {
+        --passesLeft_;
+        beginPass(song_->loopStartMs);
+    } else {
+        playing_ = false;
+    }
+}
+
+void MusicPlayer::renderSynth(float* out, int frames, float fadeFrom, float fadeTo) noexcept
+{
+    float* buffer = scratch_.data();
+    fluid_synth_write_float(synth_, frames, buffer, 0, 2, buffer, 1, 2);
+    const float start = gain_ * fadeFrom;
+    const float step = (targetGain_ * fadeTo - start) / static_cast<float>(frames);
+    for (int i = 0; i < frames; ++i) {
+        const float g = start + step * static_cast<float>(i + 1);
+        out[2 * i] += buffer[2 * i] * g;
+        out[2 * i + 1] += buffer[2 * i + 1] * g;
+    }
+    gain_ = targetGain_;
+}
+
+void MusicPlayer::dispatch(const MidiEvent& event) noexcept
+{
+    const int channel = event.status & 0x0f;
+    switch (event.status & 0xf0) {
+    case 0x80: fluid_synth_noteoff(synth_, channel, event.data1); break;
+    case 0x90:
+        if (event.data2 == 0) fluid_synth_noteoff(synth_, channel, event.data1);
+        else fluid_synth_noteon(synth_, channel, event.data1, event.data2);
+        break;
+    case 0xa0: fluid_synth_key_pressure(synth_, channel, event.data1, event.data2); break;
+    case 0xb0: fluid_synth_cc(synth_, channel, event.data1, event.data2); break;
+    case 0xc0: fluid_synth_program_change(synth_, channel, event.data1); break;
+    case 0xd0: fluid_synth_channel_pressure(synth_, channel, event.data1); break;
+    case 0xe0: fluid_synth_pitch_bend(synth_, channel, event.data1 | (event.data2 << 7)); break;
+    default: break;
+    }
+}
+
+void MusicPlayer::silenceAll() noexcept
+{
+    if (synth_ == nullptr) return;
+    for (int channel = 0; channel < 16; ++channel) fluid_synth_cc(synth_, channel, 120, 0);
+}

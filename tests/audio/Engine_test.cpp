@@ -1,0 +1,210 @@
+// The audio library rendered offline: what reaches the output, sample by sample.
+#include "VbDSnd2.h"
+#include "WaveWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = Mixer::kSampleRate;
+constexpr int kBlock = 256;
+
+// A signal that is never zero, so every frame of it is visible in the output.
+std::vector<float> signal(int frames, int channels = 2)
+{
+    std::vector<float> samples(static_cast<std::size_t>(frames) * channels);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples[static_cast<std::size_t>(i) * channels + c] =
+                0.25f + 0.5f * static_cast<float>((i * 7 + c * 3) % 97) / 97.0f;
+    return samples;
+}
+
+struct Engine : ::testing::Test {
+    VbDSnd2 audio{{}};
+
+    AudioLibrary::Handle load(const std::vector<float>& samples, int channels = 2, int rate = kRate,
+                              int subtype = SF_FORMAT_FLOAT)
+    {
+        const std::vector<std::uint8_t> image = writeWave(samples, channels, rate, subtype);
+        return audio.dsCreateDSB(image, 1);
+    }
+
+    std::vector<float> render(int frames)
+    {
+        std::vector<float> out(static_cast<std::size_t>(frames) * 2);
+        for (int done = 0; done < frames; done += kBlock)
+            audio.render(out.data() + static_cast<std::size_t>(done) * 2, std::min(kBlock, frames - done));
+        return out;
+    }
+};
+
+double ratioDb(double a, double b)
+{
+    return 20.0 * std::log10(a / b);
+}
+
+TEST_F(Engine, ALoopingBufferWrapsWithoutAGapAndStopsWhenAsked)
+{
+    const int frames = 1000; // not a multiple of the block: the wrap falls inside one
+    const std::vector<float> sound = signal(frames);
+    AudioLibrary::Handle h = load(sound);
+    ASSERT_NE(h, 0);
+
+    audio.dsPlayLooping(h);
+    const std::vector<float> out = render(frames * 3 + 123);
+    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_FLOAT_EQ(out[i], sound[i % sound.size()]) << "sample " << i;
+    EXPECT_NE(audio.dsIsPlaying(h), 0);
+
+    audio.dsStop(h);
+    EXPECT_EQ(audio.dsIsPlaying(h), 0);
+    for (float s : render(kBlock)) ASSERT_EQ(s, 0.0f);
+}
+
+TEST_F(Engine, APressSoundsFromTheFirstFrameOfTheNextBlock)
+{
+    AudioLibrary::Handle h = load(signal(4800));
+    render(kBlock * 3);
+    audio.dsPlayLooping(h);
+    const std::vector<float> out = render(kBlock);
+    EXPECT_NE(out[0], 0.0f);
+    EXPECT_NE(out[1], 0.0f);
+}
+
+TEST_F(Engine, VolumeFollowsTheDecibelRule)
+{
+    const std::vector<float> sound = signal(kRate);
+    AudioLibrary::Handle h = load(sound);
+    audio.dsPlayLooping(h);
+    audio.dsSetVolume(h, -1000);
+    render(kBlock); // the change is ramped over one block
+    const std::vector<float> quiet = render(kBlock);
+    const std::size_t offset = kBlock * 2; // the second block, in stereo samples
+    for (std::size_t i = 0; i < quiet.size(); ++i)
+        ASSERT_NEAR(ratioDb(quiet[i], sound[offset + i]), -10.0, 0.1) << "sample " << i;
+
+    audio.dsSetVolume(h, -10000);
+    render(kBlock);
+    for (float s : render(kBlock)) ASSERT_EQ(s, 0.0f);
+
+    audio.dsSetVolume(h, 0);
+    render(kBlock);
+    const std::vector<float> full = render(kBlock);
+    const std::size_t fullOffset = kBlock * 5 * 2; // the sixth block
+    for (std::size_t i = 0; i < full.size(); ++i) ASSERT_FLOAT_EQ(full[i], sound[fullOffset + i]);
+}
+
+TEST_F(Engine, PositionSkipsExactlyAndFollowsRenderedTime)
+{
+    const std::vector<float> sound = signal(kRate);
+    AudioLibrary::Handle h = load(sound);
+    audio.dsPlayLooping(h);
+    audio.dsSetPositionMSec(h, 170);
+    const std::vector<float> out = render(kBlock);
+    const std::size_t skipped = 170 * kRate / 1000 * 2;
+    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_FLOAT_EQ(out[i], sound[skipped + i]);
+
+    audio.dsSetPositionMSec(h, 0);
+    for (int block = 1; block <= 40; ++block) {
+        render(kBlock);
+        const double rendered = block * kBlock * 1000.0 / kRate;
+        ASSERT_NEAR(audio.dsGetPositionMSec(h), rendered, kBlock * 1000.0 / kRate);
+    }
+    // In a loop the position is within the current pass.
+    render(kRate);
+    EXPECT_NEAR(audio.dsGetPositionMSec(h), 40 * kBlock * 1000.0 / kRate, kBlock * 1000.0 / kRate);
+}
+
+TEST_F(Engine, PlayExPlaysOnceQuieterAndPlayRestarts)
+{
+    const int frames = 2000;
+    const std::vector<float> sound = signal(frames);
+    AudioLibrary::Handle h = load(sound);
+    EXPECT_EQ(audio.dsGetBufferMSec(h), frames * 1000 / kRate);
+
+    audio.dsPlayEx(h, -1000, 0, 0);
+    const std::vector<float> out = render(frames + kBlock * 2);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(frames) * 2; ++i)
+        ASSERT_NEAR(ratioDb(out[i], sound[i]), -10.0, 0.1) << "sample " << i;
+    for (std::size_t i = static_cast<std::size_t>(frames) * 2; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f);
+    EXPECT_EQ(audio.dsIsPlaying(h), 0);
+
+    audio.dsSetVolume(h, 0);
+    audio.dsPlay(h);
+    render(500);
+    audio.dsPlay(h); // restarts from the start
+    const std::vector<float> again = render(kBlock);
+    for (std::size_t i = 0; i < again.size(); ++i) ASSERT_FLOAT_EQ(again[i], sound[i]);
+}
+
+TEST_F(Engine, FormatIsTheFilesOwnNotTheDevices)
+{
+    AudioLibrary::Handle h = load(signal(44100), 2, 44100, SF_FORMAT_PCM_16);
+    ASSERT_NE(h, 0);
+    SoundFormat format;
+    audio.dsGetFormat(h, format);
+    EXPECT_EQ(format.SamplesPerSec, 44100);
+    EXPECT_EQ(format.BitsPerSample, 16);
+    EXPECT_EQ(format.Channels, 2);
+    EXPECT_EQ(audio.dsGetBufferMSec(h), 1000);
+
+    AudioLibrary::Handle mono = load(signal(22050, 1), 1, 22050, SF_FORMAT_PCM_U8);
+    audio.dsGetFormat(mono, format);
+    EXPECT_EQ(format.SamplesPerSec, 22050);
+    EXPECT_EQ(format.BitsPerSample, 8);
+    EXPECT_EQ(format.Channels, 1);
+}
+
+TEST_F(Engine, UndecodableDataGivesNoBuffer)
+{
+    const std::vector<std::uint8_t> garbage{'R', 'I', 'F', 'F', 1, 2, 3};
+    EXPECT_EQ(audio.dsCreateDSB(garbage, 1), 0);
+    EXPECT_EQ(audio.dsCreateDSB({}, 1), 0);
+}
+
+TEST_F(Engine, ZeroAndFreedHandlesAreHarmlessEverywhere)
+{
+    AudioLibrary::Handle buffer = load(signal(480));
+    AudioLibrary::Handle freed = buffer;
+    audio.dsPlayLooping(buffer);
+    audio.dsFree(buffer);
+    EXPECT_EQ(buffer, 0);
+    AudioLibrary::Handle segment = 99;
+    audio.dsFreeMusicSegment(segment);
+    EXPECT_EQ(segment, 0);
+
+    for (const AudioLibrary::Handle h : {AudioLibrary::Handle{0}, freed, AudioLibrary::Handle{12345}}) {
+        SCOPED_TRACE(h);
+        SoundFormat format{1, 2, 3};
+        audio.dsPlay(h);
+        audio.dsPlayLooping(h);
+        audio.dsPlayEx(h, -1000, 0, 0);
+        audio.dsPlayMusicSegment(h, 1000);
+        audio.dsStop(h);
+        audio.dsStopMusicSegment(h);
+        EXPECT_EQ(audio.dsIsPlaying(h), 0);
+        EXPECT_EQ(audio.dsIsPlayingMusicSegment(h), 0);
+        audio.dsSetVolume(h, -1000);
+        audio.dsSetPositionMSec(h, 170);
+        EXPECT_EQ(audio.dsGetPositionMSec(h), 0);
+        EXPECT_EQ(audio.dsGetSeekMSec(h), 0);
+        EXPECT_EQ(audio.dsGetBufferMSec(h), 0);
+        EXPECT_EQ(audio.dsGetLengthMSec(h), 0);
+        audio.dsGetFormat(h, format);
+        EXPECT_EQ(format.Channels, 0);
+        AudioLibrary::Handle copy = h;
+        audio.dsFree(copy);
+        copy = h;
+        audio.dsFreeMusicSegment(copy);
+    }
+    // The freed voice is gone from the output.
+    for (float s : render(kBlock)) ASSERT_EQ(s, 0.0f);
+}
+
+} // namespace

@@ -1,0 +1,261 @@
+// Music through the SoundFont, rendered offline.
+#include "MidiWriter.h"
+#include "SegmentWriter.h"
+#include "SoundFontSynth.h"
+#include "VbDSnd2.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRate = Mixer::kSampleRate;
+constexpr int kBlock = 256;
+const char* const kSystemSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+
+Melody tune()
+{
+    Melody m;
+    m.ticksPerQuarter = 96;
+    m.lengthTicks = 96 * 4;
+    m.notes = {{0, 48, 0, 72, 110}, {48, 48, 0, 76, 100}, {96, 96, 1, 55, 90}, {192, 144, 0, 79, 120}};
+    m.tempos = {{0, 150.0}, {192, 200.0}};
+    m.programs = {{0, 14}, {1, 0}};
+    return m;
+}
+
+double rms(const std::vector<float>& s, std::size_t from = 0)
+{
+    double sum = 0.0;
+    for (std::size_t i = from; i < s.size(); ++i) sum += double(s[i]) * s[i];
+    return s.size() > from ? std::sqrt(sum / double(s.size() - from)) : 0.0;
+}
+
+struct Music : ::testing::Test {
+    fs::path dir;
+    std::unique_ptr<VbDSnd2> audio = std::make_unique<VbDSnd2>(std::vector<std::string>{kSystemSoundFont});
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(isSoundFontFile(kSystemSoundFont)) << "the setup installs a General MIDI SoundFont";
+        dir = fs::temp_directory_path() / ("tarnek-music-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        ASSERT_EQ(audio->dsInitMusic(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string save(const std::string& name, const Bytes& bytes)
+    {
+        const fs::path path = dir / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return path.string();
+    }
+
+    std::vector<float> render(int frames, VbDSnd2* on = nullptr)
+    {
+        VbDSnd2& a = on ? *on : *audio;
+        std::vector<float> out(std::size_t(frames) * 2);
+        for (int done = 0; done < frames; done += kBlock)
+            a.render(out.data() + std::size_t(done) * 2, std::min(kBlock, frames - done));
+        return out;
+    }
+
+    static int framesOf(double ms) { return int(ms * kRate / 1000.0); }
+};
+
+TEST_F(Music, MidiLengthFollowsItsTempoMap)
+{
+    // A quarter at 150 BPM (400 ms) and one at 200 BPM (300 ms), twice over.
+    const std::string path = save("tune.mid", midiFromMelody(tune()));
+    AudioLibrary::Handle h = audio->dsLoadMusicSegment(path, 32);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(h), 400 + 400 + 300 + 300);
+    EXPECT_EQ(audio->dsGetLengthMSec(audio->dsLoadMusicSegment(save("zero.mid", midiFromMelody(tune(), 0)), 32)),
+              1400);
+}
+
+TEST_F(Music, ASegmentSoundsLikeTheSameTuneAsMidi)
+{
+    const Melody melody = tune();
+    Segment segment = segmentFromMelody(melody);
+    segment.flags = 1;
+    segment.refLength = 1'400 * 10'000 + 5'000; // the header length rules: 1400.5 ms
+    const std::string sgt = save("tune.sgt", writeSegment(segment));
+    const std::string mid = save("tune.mid", midiFromMelody(melody));
+
+    // Each on a fresh synthesizer, so that neither hears the other's reverb.
+    auto play = [&](const std::string& path, std::int32_t* length) {
+        VbDSnd2 a({kSystemSoundFont});
+        EXPECT_EQ(a.dsInitMusic(), 1);
+        AudioLibrary::Handle h = a.dsLoadMusicSegment(path, 32);
+        EXPECT_NE(h, 0);
+        *length = a.dsGetLengthMSec(h);
+        a.dsPlayMusicSegment(h, 0);
+        return render(framesOf(1800), &a);
+    };
+    std::int32_t sgtLength = 0, midLength = 0;
+    const std::vector<float> fromSegment = play(sgt, &sgtLength);
+    const std::vector<float> fromMidi = play(mid, &midLength);
+    EXPECT_EQ(sgtLength, 1400);
+    EXPECT_EQ(midLength, 1400);
+
+    ASSERT_GT(rms(fromMidi), 0.01);
+    std::vector<float> difference(fromMidi.size());
+    for (std::size_t i = 0; i < difference.size(); ++i) difference[i] = fromSegment[i] - fromMidi[i];
+    EXPECT_LT(rms(difference), rms(fromMidi) * 1e-3);
+}
+
+TEST_F(Music, SeekWrapsAtEachRepeatAndPlayingEndsAfterTheLast)
+{
+    Segment s;
+    s.length = 768; // 500 ms at 120 BPM
+    s.notes = {{0, 384, 0, 0, 0x90, 60, 100}};
+    AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("short.sgt", writeSegment(s)), 32);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(h), 500);
+    audio->dsPlayMusicSegment(h, 2);
+    EXPECT_NE(audio->dsIsPlayingMusicSegment(h), 0);
+
+    std::vector<int> seeks;
+    int rendered = 0;
+    while (audio->dsIsPlayingMusicSegment(h) && rendered < framesOf(5000)) {
+        render(kBlock);
+        rendered += kBlock;
+        seeks.push_back(audio->dsGetSeekMSec(h));
+    }
+    EXPECT_NEAR(rendered, framesOf(1500), kBlock); // three passes, then it ends
+    int wraps = 0;
+    for (std::size_t i = 1; i < seeks.size(); ++i) {
+        const int step = seeks[i] - seeks[i - 1];
+        if (step < 0) {
+            ++wraps;
+            EXPECT_LT(seeks[i], 6) << i; // back to the start, within a block
+        } else {
+            EXPECT_LE(step, 6) << i; // otherwise following rendered time
+        }
+    }
+    EXPECT_EQ(wraps, 2);
+
+    // A thousand repeats keep it going well past its length, until stopped.
+    audio->dsPlayMusicSegment(h, 1000);
+    render(framesOf(2600));
+    EXPECT_NE(audio->dsIsPlayingMusicSegment(h), 0);
+    EXPECT_NEAR(audio->dsGetSeekMSec(h), 100, 6);
+    audio->dsStopMusicSegment(h);
+    EXPECT_EQ(audio->dsIsPlayingMusicSegment(h), 0);
+}
+
+TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)
+{
+    Segment s;
+    s.length = 768 * 8;
+    s.notes = {{0, 768 * 8, 0, 0, 0x90, 60, 100}, {0, 768 * 8, 0, 0, 0x90, 67, 100}};
+    const std::string path = save("held.sgt", writeSegment(s));
+
+    auto playAt = [&](std::int32_t volume) {
+        VbDSnd2 a({kSystemSoundFont});
+        a.dsInitMusic();
+        AudioLibrary::Handle h = a.dsLoadMusicSegment(path, 32);
+        a.dsSetMasterVolume(volume);
+        a.dsPlayMusicSegment(h, 0);
+        return render(framesOf(500), &a);
+    };
+    const std::size_t afterRamp = kBlock * 2; // the first block glides to the new volume
+    const double full = rms(playAt(0), afterRamp);
+    ASSERT_GT(full, 0.01);
+    EXPECT_NEAR(20.0 * std::log10(rms(playAt(-1000), afterRamp) / full), -10.0, 0.1);
+    EXPECT_EQ(rms(playAt(-10000), afterRamp), 0.0);
+
+    AudioLibrary::Handle h = audio->dsLoadMusicSegment(path, 32);
+    audio->dsPlayMusicSegment(h, 0);
+    render(framesOf(300));
+    audio->dsStopMusicSegment(h);
+    render(framesOf(100)); // all sound off lets the voices fade within a few milliseconds
+    EXPECT_LT(rms(render(framesOf(100))), full * 1e-3);
+}
+
+TEST_F(Music, TheSoundFontLoadsInTheBackgroundOnceAndIsKept)
+{
+    SoundFontSynth* first = audio->synth();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(audio->soundFontPath(), kSystemSoundFont);
+    EXPECT_NE(first->wait(), nullptr);
+    EXPECT_GT(first->loadMs(), 0.0);
+
+    audio->dsQuitMusic();
+    EXPECT_EQ(audio->dsLoadMusicSegment(save("a.mid", midiFromMelody(tune())), 32), 0); // music is off
+    EXPECT_EQ(audio->dsInitMusic(), 1);
+    EXPECT_EQ(audio->synth(), first); // not loaded again
+    EXPECT_NE(audio->dsLoadMusicSegment(save("b.mid", midiFromMelody(tune())), 32), 0);
+}
+
+TEST_F(Music, WithoutAUsableSoundFontThereIsNoMusic)
+{
+    const std::string notAFont = save("fake.sf2", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    VbDSnd2 none({"", (dir / "missing.sf2").string(), notAFont, dir.string()});
+    EXPECT_EQ(none.dsInitMusic(), 0);
+    EXPECT_EQ(none.synth(), nullptr);
+    EXPECT_EQ(none.dsLoadMusicSegment(save("a.mid", midiFromMelody(tune())), 32), 0);
+
+    // The first usable candidate wins.
+    VbDSnd2 later({notAFont, kSystemSoundFont});
+    EXPECT_EQ(later.dsInitMusic(), 1);
+    EXPECT_EQ(later.soundFontPath(), kSystemSoundFont);
+}
+
+TEST_F(Music, BadMusicFilesGiveNoSegment)
+{
+    const Bytes midi = midiFromMelody(tune());
+    for (const auto& [name, bytes] : {std::pair<std::string, Bytes>{"empty.mid", {}},
+                                      {"cut.mid", Bytes(midi.begin(), midi.begin() + 10)},
+                                      {"text.sgt", Bytes{'h', 'e', 'l', 'l', 'o'}},
+                                      {"wave.sgt", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}}})
+        EXPECT_EQ(audio->dsLoadMusicSegment(save(name, bytes), 32), 0) << name;
+    EXPECT_EQ(audio->dsLoadMusicSegment((dir / "missing.mid").string(), 32), 0);
+    EXPECT_EQ(audio->dsLoadMusicSegment(dir.string(), 32), 0);
+    EXPECT_EQ(audio->dsLoadMusicSegment("", 32), 0);
+}
+
+TEST_F(Music, FreedSegmentsAreHarmlessAndStopPlaying)
+{
+    AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("a.mid", midiFromMelody(tune())), 32);
+    const AudioLibrary::Handle freed = h;
+    audio->dsPlayMusicSegment(h, 1000);
+    render(kBlock);
+    audio->dsFreeMusicSegment(h);
+    EXPECT_EQ(h, 0);
+    render(framesOf(200));
+    EXPECT_LT(rms(render(kBlock)), 1e-3);
+
+    AudioLibrary::Handle copy = freed;
+    audio->dsPlayMusicSegment(freed, 1000);
+    audio->dsStopMusicSegment(freed);
+    EXPECT_EQ(audio->dsIsPlayingMusicSegment(freed), 0);
+    EXPECT_EQ(audio->dsGetSeekMSec(freed), 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(freed), 0);
+    audio->dsFreeMusicSegment(copy);
+    EXPECT_EQ(copy, 0);
+}
+
+TEST_F(Music, PlayingAnotherPieceStopsTheFirst)
+{
+    AudioLibrary::Handle a = audio->dsLoadMusicSegment(save("a.mid", midiFromMelody(tune())), 32);
+    AudioLibrary::Handle b = audio->dsLoadMusicSegment(save("b.sgt", writeSegment(segmentFromMelody(tune()))), 32);
+    audio->dsPlayMusicSegment(a, 1000);
+    render(framesOf(100));
+    audio->dsPlayMusicSegment(b, 1000);
+    EXPECT_EQ(audio->dsIsPlayingMusicSegment(a), 0);
+    EXPECT_NE(audio->dsIsPlayingMusicSegment(b), 0);
+    EXPECT_GT(rms(render(framesOf(300))), 0.01);
+}
+
+} // namespace

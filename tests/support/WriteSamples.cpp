@@ -1,0 +1,108 @@
+// Writes a small sound file of every kind the library reads into a folder: the seed corpus of
+// the fuzz targets, and samples to try the program with.
+//   write_sound_samples <folder>   -> <folder>/wave, <folder>/smf, <folder>/segment
+#include "MidiWriter.h"
+#include "SegmentWriter.h"
+#include "WaveWriter.h"
+
+#include <sndfile.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void save(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+Melody bell()
+{
+    Melody m;
+    m.ticksPerQuarter = 96;
+    m.lengthTicks = 96 * 4;
+    m.notes = {{0, 48, 0, 84, 110}, {48, 48, 0, 88, 100}, {96, 96, 1, 79, 90}, {192, 192, 9, 56, 120}};
+    m.tempos = {{0, 140.0}, {192, 180.0}};
+    m.programs = {{0, 14}, {1, 9}};
+    return m;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+
+    struct Encoding {
+        const char* name;
+        int subtype;
+        int major;
+    };
+    const Encoding encodings[] = {
+        {"pcm_u8", SF_FORMAT_PCM_U8, 0},   {"pcm_16", SF_FORMAT_PCM_16, 0}, {"pcm_24", SF_FORMAT_PCM_24, 0},
+        {"pcm_32", SF_FORMAT_PCM_32, 0},   {"float", SF_FORMAT_FLOAT, 0},   {"double", SF_FORMAT_DOUBLE, 0},
+        {"ima_adpcm", SF_FORMAT_IMA_ADPCM, 0}, {"ms_adpcm", SF_FORMAT_MS_ADPCM, 0},
+        {"ulaw", SF_FORMAT_ULAW, 0},       {"alaw", SF_FORMAT_ALAW, 0},     {"gsm610", SF_FORMAT_GSM610, 0},
+        {"wavex_16", SF_FORMAT_PCM_16, SF_FORMAT_WAVEX},
+    };
+    for (const Encoding& e : encodings)
+        for (int channels : {1, 2}) {
+            const int rate = channels == 1 ? 22050 : 44100;
+            const std::string name = std::string(e.name) + (channels == 1 ? "_mono" : "_stereo") + ".wav";
+            save(root / "wave" / name, writeWave(sineSignal(880.0, rate, rate / 50, channels), channels, rate,
+                                                 e.subtype, e.major));
+        }
+    save(root / "wave" / "pcm_16_6ch.wav", writeWave(rampSignal(480, 6), 6, 48000, SF_FORMAT_PCM_16, SF_FORMAT_WAVEX));
+
+    const Melody melody = bell();
+    save(root / "smf" / "bell_format0.mid", midiFromMelody(melody, 0));
+    save(root / "smf" / "bell_format1.mid", midiFromMelody(melody, 1));
+    SmfTrack odd;
+    odd.runningStatus = true;
+    odd.tempo(0, 400000).sysex(0, {0x7E, 0x7F, 0x09, 0x01, 0xF7}).meta(0, 0x03, {'b', 'e', 'l', 'l'});
+    odd.note(0, 96, 2, 60, 90).controller(10, 2, 7, 80).pitchBend(20, 2, 12000).program(30, 2, 40);
+    save(root / "smf" / "running_status.mid", writeSmf(0, 96, {odd}));
+
+    save(root / "segment" / "bell.sgt", writeSegment(segmentFromMelody(melody)));
+    Segment rich = segmentFromMelody(melody);
+    rich.headerSize = 64;
+    rich.flags = 1;
+    rich.refLength = 20'000'000;
+    rich.loopStart = 768;
+    rich.loopEnd = 768 * 3;
+    SegmentCurve swell;
+    swell.duration = 768;
+    swell.endValue = 127;
+    swell.shape = 4;
+    swell.flags = 1;
+    swell.resetDuration = 96;
+    swell.resetValue = 100;
+    SegmentCurve bend = swell;
+    bend.type = 3;
+    bend.endValue = 12000;
+    SegmentCurve rpn = swell;
+    rpn.type = 7;
+    rpn.shape = 1;
+    rich.curves = {swell, bend, rpn};
+    rich.bands.push_back({768, true, {{0x000105, 1, 0x61, 20, 90}}});
+    rich.unplayedTrack = true;
+    rich.tempoNamedByType = true;
+    save(root / "segment" / "rich.sgt", writeSegment(rich));
+    Segment old = segmentFromMelody(melody);
+    old.headerSize = 24;
+    old.curveItemSize = 28;
+    old.instrumentSize = 40;
+    old.curves = {swell};
+    save(root / "segment" / "old_layout.sgt", writeSegment(old));
+    return 0;
+}
