@@ -8,6 +8,7 @@
 #include <sndfile.h>
 
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,8 +60,12 @@ int main(int argc, char** argv)
         for (int channels : {1, 2}) {
             const int rate = channels == 1 ? 22050 : 44100;
             const std::string name = std::string(e.name) + (channels == 1 ? "_mono" : "_stereo") + ".wav";
-            save(root / "wave" / name, writeWave(sineSignal(880.0, rate, rate / 50, channels), channels, rate,
-                                                 e.subtype, e.major));
+            try {
+                save(root / "wave" / name, writeWave(sineSignal(880.0, rate, rate / 50, channels), channels, rate,
+                                                     e.subtype, e.major));
+            } catch (const std::exception& error) { // GSM 6.10 is mono only, for one
+                std::fprintf(stderr, "%s: %s\n", name.c_str(), error.what());
+            }
         }
     save(root / "wave" / "pcm_16_6ch.wav", writeWave(rampSignal(480, 6), 6, 48000, SF_FORMAT_PCM_16, SF_FORMAT_WAVEX));
 

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "MidiSong.h"
+
+#include <cmath>
+#include <cstdlib>
+
+// What the music player relies on in any song a reader returns: channel messages only, finite
+// times in order, loop points inside a finite length.
+inline void checkSong(const MidiSong& song)
+{
+    double last = 0.0;
+    for (const MidiEvent& e : song.events) {
+        if (e.status < 0x80 || e.status >= 0xF0 || e.data1 > 0x7F || e.data2 > 0x7F) std::abort();
+        if (!std::isfinite(e.timeMs) || e.timeMs < last) std::abort();
+        last = e.timeMs;
+    }
+    if (!std::isfinite(song.lengthMs) || song.lengthMs < 0.0) std::abort();
+    if (!(song.loopStartMs >= 0.0 && song.loopStartMs <= song.loopEndMs && song.loopEndMs <= song.lengthMs))
+        std::abort();
+}
