@@ -1,6 +1,8 @@
 #include "WaveDecoder.h"
 
-#include <SDL2/SDL.h>
+#include "Resampler.h"
+#include "SampleBuffer.h"
+
 #include <sndfile.h>
 
 #include <algorithm>
@@ -68,11 +70,6 @@ struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
-
-struct StreamFreer {
-    void operator()(SDL_AudioStream* stream) const { SDL_FreeAudioStream(stream); }
-};
-using StreamPtr = std::unique_ptr<SDL_AudioStream, StreamFreer>;
 
 bool isWaveFamily(int format)
 {
@@ -236,7 +233,7 @@ std::optional<std::vector<float>> readStereo(SNDFILE* file, const SF_INFO& info,
     const sf_count_t blockFrames = std::max(1, 16384 / channels);
     std::vector<float> block(static_cast<std::size_t>(blockFrames) * channels);
     std::vector<float> stereo;
-    if (info.frames > 0 && info.frames <= maxFrames) stereo.reserve(static_cast<std::size_t>(info.frames) * 2);
+    if (info.frames > 0 && info.frames <= maxFrames) reserveSamples(stereo, static_cast<std::size_t>(info.frames) * 2);
 
     float sourcePeak = 0.0f;
     float mixPeak = 0.0f;
@@ -278,71 +275,6 @@ std::optional<std::vector<float>> readStereo(SNDFILE* file, const SF_INFO& info,
     return stereo;
 }
 
-// ---- sample-rate conversion --------------------------------------------------------------
-
-// The look-ahead SDL 2's stream keeps back from each put (its resampler's padding).
-int sdlResamplerPadding(int fromRate, int toRate)
-{
-    constexpr int kSamplesPerZeroCrossing = 512;
-    if (fromRate <= toRate) return kSamplesPerZeroCrossing;
-    return static_cast<int>(std::ceil(static_cast<float>(kSamplesPerZeroCrossing * fromRate) / static_cast<float>(toRate)));
-}
-
-bool drain(SDL_AudioStream* stream, std::vector<float>& out)
-{
-    for (;;) {
-        const int available = SDL_AudioStreamAvailable(stream);
-        if (available <= 0) return true;
-        const std::size_t old = out.size();
-        out.resize(old + static_cast<std::size_t>(available) / sizeof(float));
-        const int got = SDL_AudioStreamGet(stream, out.data() + old, available);
-        if (got <= 0) {
-            out.resize(old);
-            return got == 0;
-        }
-        out.resize(old + static_cast<std::size_t>(got) / sizeof(float));
-    }
-}
-
-// SDL 2's stream restarts its output clock at every put and drops the fractional frame, and it
-// keeps back the last put's padding even through a flush. So the frames go in as one padding-sized
-// put and then blocks that convert to a whole number of output frames, followed by silence to push
-// the tail out; the result is cut to the exact length. No delay is added at the head.
-std::optional<std::vector<float>> resample(const std::vector<float>& stereo, int fromRate, int toRate,
-                                           std::int64_t outFrames)
-{
-    const auto inFrames = static_cast<std::int64_t>(stereo.size() / 2);
-    const std::int64_t period = fromRate / std::gcd(fromRate, toRate); // in frames per whole out frames
-    const std::int64_t padding = sdlResamplerPadding(fromRate, toRate);
-    const std::int64_t wanted = std::max<std::int64_t>(4096, padding);
-    const std::int64_t blockFrames = (wanted + period - 1) / period * period;
-    const std::int64_t blocks = (inFrames + blockFrames - 1) / blockFrames;
-
-    StreamPtr stream(SDL_NewAudioStream(AUDIO_F32SYS, 2, fromRate, AUDIO_F32SYS, 2, toRate));
-    if (!stream) return std::nullopt;
-
-    std::vector<float> out;
-    out.reserve(static_cast<std::size_t>(outFrames + 2 * (blockFrames * toRate / fromRate + 1)) * 2);
-    std::vector<float> block(static_cast<std::size_t>(blockFrames) * 2);
-    auto put = [&](std::int64_t first, std::int64_t count) {
-        const std::int64_t real = std::clamp<std::int64_t>(inFrames - first, 0, count);
-        if (real > 0) std::copy_n(stereo.begin() + first * 2, real * 2, block.begin());
-        std::fill(block.begin() + real * 2, block.begin() + count * 2, 0.0f);
-        return SDL_AudioStreamPut(stream.get(), block.data(), static_cast<int>(count * 2 * sizeof(float))) == 0 &&
-               drain(stream.get(), out);
-    };
-    if (!put(0, padding)) return std::nullopt;
-    for (std::int64_t b = 0; b < blocks; ++b) {
-        if (!put(padding + b * blockFrames, blockFrames)) return std::nullopt;
-    }
-    if (static_cast<std::int64_t>(out.size() / 2) < outFrames) {
-        // Only if SDL keeps back more than expected: take what a flush gives, silence after that.
-        if (SDL_AudioStreamFlush(stream.get()) != 0 || !drain(stream.get(), out)) return std::nullopt;
-    }
-    out.resize(static_cast<std::size_t>(outFrames) * 2, 0.0f);
-    return out;
-}
-
 std::optional<DecodedSound> decode(std::span<const std::uint8_t> image, int deviceRate)
 {
     if (image.empty() || deviceRate < kMinSoundRate || deviceRate > kMaxSoundRate) return std::nullopt;
@@ -375,9 +307,7 @@ std::optional<DecodedSound> decode(std::span<const std::uint8_t> image, int devi
         const std::int64_t outFrames =
             std::max<std::int64_t>(1, (fileFrames * deviceRate + info.samplerate / 2) / info.samplerate);
         if (outFrames > kMaxOutputFrames) return std::nullopt;
-        auto converted = resample(*stereo, info.samplerate, deviceRate, outFrames);
-        if (!converted) return std::nullopt;
-        sound.frames = std::move(*converted);
+        sound.frames = resampleStereo(*stereo, info.samplerate, deviceRate, outFrames);
     }
     sound.frameCount = static_cast<std::int64_t>(sound.frames.size() / 2);
     return sound;
