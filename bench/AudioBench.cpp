@@ -1,0 +1,154 @@
+// Audio library figures: press latency, render cost of one device block, WAVE decode time,
+// SoundFont load time. Run: build/bench/AudioBench (see bench/README.md for what each figure means).
+#include "SoundFontSynth.h"
+#include "VbDSnd2.h"
+#include "WaveDecoder.h"
+#include "MidiWriter.h"
+#include "WaveWriter.h"
+
+#include <benchmark/benchmark.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBlock = 256;
+const char* kSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+
+std::vector<float> sine(int frames, int rate, double hz)
+{
+    std::vector<float> samples(static_cast<std::size_t>(frames) * 2);
+    for (int i = 0; i < frames; ++i)
+        samples[2 * i] = samples[2 * i + 1] = static_cast<float>(0.3 * std::sin(2 * M_PI * hz * i / rate));
+    return samples;
+}
+
+// A MIDI file: a four-note chord every quarter for 16 bars, with a program change.
+std::string writeBusyMidi(const std::string& path)
+{
+    SmfTrack track;
+    track.program(0, 0, 14);
+    for (std::uint32_t beat = 0; beat < 64; ++beat)
+        for (std::uint8_t key : {60, 64, 67, 72}) track.note(beat * 480, 480, 0, key, 100);
+    const Bytes file = writeSmf(0, 480, {track});
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                static_cast<std::streamsize>(file.size()));
+    return path;
+}
+
+// Frames between dsPlayLooping and the first sample in the output, beyond the block boundary.
+void BM_PressLatencyFrames(benchmark::State& state)
+{
+    VbDSnd2 audio({});
+    const std::vector<std::uint8_t> image = writeWave(sine(48000, 48000, 440.0), 2, 48000, SF_FORMAT_PCM_16);
+    AudioLibrary::Handle h = audio.dsCreateDSB(image, 1);
+    std::vector<float> out(kBlock * 2);
+    long worst = 0;
+    for (auto _ : state) {
+        audio.dsStop(h);
+        audio.render(out.data(), kBlock);
+        audio.dsPlayLooping(h);
+        audio.render(out.data(), kBlock);
+        long first = kBlock;
+        for (long i = 0; i < kBlock; ++i)
+            if (out[2 * i] != 0.0f || out[2 * i + 1] != 0.0f) {
+                first = i;
+                break;
+            }
+        // Frame 0 of a sine is 0: the sound's first non-zero frame is frame 1.
+        worst = std::max(worst, first - 1);
+    }
+    state.counters["added_frames"] = static_cast<double>(worst);
+}
+BENCHMARK(BM_PressLatencyFrames)->Iterations(100);
+
+// One device block with four looping voices plus music.
+void BM_RenderBlock(benchmark::State& state)
+{
+    VbDSnd2 audio({kSoundFont});
+    const bool music = state.range(0) != 0;
+    std::vector<AudioLibrary::Handle> voices;
+    for (double hz : {220.0, 330.0, 440.0, 550.0}) {
+        const std::vector<std::uint8_t> image = writeWave(sine(44100 * 3, 44100, hz), 2, 44100, SF_FORMAT_PCM_16);
+        voices.push_back(audio.dsCreateDSB(image, 1));
+        audio.dsPlayLooping(voices.back());
+    }
+    AudioLibrary::Handle segment = 0;
+    if (music && audio.dsInitMusic() != 0) {
+        segment = audio.dsLoadMusicSegment(writeBusyMidi("/tmp/tarnek-bench.mid"), 32);
+        audio.dsPlayMusicSegment(segment, 1000);
+    }
+    std::vector<float> out(kBlock * 2);
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        audio.render(out.data(), kBlock);
+        benchmark::DoNotOptimize(out.data());
+    }
+    const double perBlock = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                            static_cast<double>(state.iterations());
+    const double blockSeconds = static_cast<double>(kBlock) / Mixer::kSampleRate;
+    state.counters["block_share_%"] = 100.0 * perBlock / blockSeconds;
+    state.SetLabel(music ? (segment != 0 ? "4 voices + music" : "4 voices (no SoundFont)") : "4 voices");
+}
+BENCHMARK(BM_RenderBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// Decoding a 60 s 44.1 kHz stereo 16-bit WAVE image to the device format.
+void BM_Decode60s(benchmark::State& state)
+{
+    const std::vector<std::uint8_t> image = writeWave(sine(44100 * 60, 44100, 440.0), 2, 44100, SF_FORMAT_PCM_16);
+    for (auto _ : state) {
+        auto decoded = decodeWave(image, Mixer::kSampleRate);
+        benchmark::DoNotOptimize(decoded);
+    }
+}
+BENCHMARK(BM_Decode60s)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The same at the file's own rate: the decoding alone, without the rate conversion.
+void BM_Decode60sSameRate(benchmark::State& state)
+{
+    const std::vector<std::uint8_t> image = writeWave(sine(44100 * 60, 44100, 440.0), 2, 44100, SF_FORMAT_PCM_16);
+    for (auto _ : state) {
+        auto decoded = decodeWave(image, 44100);
+        benchmark::DoNotOptimize(decoded);
+    }
+}
+BENCHMARK(BM_Decode60sSameRate)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// What dsInitMusic costs the caller: it finds the SoundFont and starts its load, never waits.
+void BM_InitMusicReturns(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto audio = std::make_unique<VbDSnd2>(std::vector<std::string>{kSoundFont});
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(audio->dsInitMusic());
+        state.PauseTiming();
+        audio.reset(); // waits for the load to finish, outside the timing
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_InitMusicReturns)->Unit(benchmark::kMicrosecond)->Iterations(5);
+
+// Loading the system's General MIDI SoundFont, on the loader thread.
+void BM_SoundFontLoad(benchmark::State& state)
+{
+    double total = 0.0;
+    for (auto _ : state) {
+        SoundFontSynth synth(kSoundFont, Mixer::kSampleRate);
+        if (synth.wait() == nullptr) state.SkipWithError("no SoundFont");
+        total += synth.loadMs();
+    }
+    state.counters["load_ms"] = total / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_SoundFontLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
