@@ -15,6 +15,7 @@ namespace {
 constexpr int kBaseTaps = 24;
 constexpr int kMaxTaps = 512;     // down-sampling widens the filter by the rate ratio, up to this
 constexpr int kMaxPhases = 4096;  // beyond this, the nearest phase is 1/4096 of a frame off at most
+constexpr int kMaxCoefficients = 1 << 17; // keeps designing the filter for odd rates to a millisecond or so
 constexpr double kKaiserBeta = 6.0;
 constexpr double kCutoff = 0.47;  // of the lower rate, in cycles per sample
 constexpr int kLanes = 4;         // taps come in fours: two vector registers of interleaved frames
@@ -56,7 +57,7 @@ Filter design(std::int64_t up, std::int64_t down)
     const double scale = std::min(1.0, double(up) / double(down));
     const int wanted = static_cast<int>(std::ceil(kBaseTaps / scale));
     f.taps = std::min(kMaxTaps, (wanted + kLanes - 1) / kLanes * kLanes);
-    f.phases = std::min<std::int64_t>(up, kMaxPhases);
+    f.phases = std::max<std::int64_t>(1, std::min<std::int64_t>({up, kMaxPhases, kMaxCoefficients / f.taps}));
     f.rows.resize(static_cast<std::size_t>(f.phases * f.taps));
 
     const double cutoff = kCutoff * scale;
