@@ -1,4 +1,5 @@
 // The audio library rendered offline: what reaches the output, sample by sample.
+#include "EveryOperation.h"
 #include "VbDSnd2.h"
 #include "WaveWriter.h"
 
@@ -179,30 +180,8 @@ TEST_F(Engine, ZeroAndFreedHandlesAreHarmlessEverywhere)
     audio.dsFreeMusicSegment(segment);
     EXPECT_EQ(segment, 0);
 
-    for (const AudioLibrary::Handle h : {AudioLibrary::Handle{0}, freed, AudioLibrary::Handle{12345}}) {
-        SCOPED_TRACE(h);
-        SoundFormat format{1, 2, 3};
-        audio.dsPlay(h);
-        audio.dsPlayLooping(h);
-        audio.dsPlayEx(h, -1000, 0, 0);
-        audio.dsPlayMusicSegment(h, 1000);
-        audio.dsStop(h);
-        audio.dsStopMusicSegment(h);
-        EXPECT_EQ(audio.dsIsPlaying(h), 0);
-        EXPECT_EQ(audio.dsIsPlayingMusicSegment(h), 0);
-        audio.dsSetVolume(h, -1000);
-        audio.dsSetPositionMSec(h, 170);
-        EXPECT_EQ(audio.dsGetPositionMSec(h), 0);
-        EXPECT_EQ(audio.dsGetSeekMSec(h), 0);
-        EXPECT_EQ(audio.dsGetBufferMSec(h), 0);
-        EXPECT_EQ(audio.dsGetLengthMSec(h), 0);
-        audio.dsGetFormat(h, format);
-        EXPECT_EQ(format.Channels, 0);
-        AudioLibrary::Handle copy = h;
-        audio.dsFree(copy);
-        copy = h;
-        audio.dsFreeMusicSegment(copy);
-    }
+    for (const AudioLibrary::Handle h : {AudioLibrary::Handle{0}, freed, AudioLibrary::Handle{12345}})
+        expectEveryOperationHarmless(audio, h);
     // The freed voice is gone from the output.
     for (float s : render(kBlock)) ASSERT_EQ(s, 0.0f);
 }

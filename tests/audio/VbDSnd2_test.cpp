@@ -1,3 +1,4 @@
+#include "EveryOperation.h"
 #include "Mixer.h"
 #include "VbDSnd2.h"
 
@@ -76,27 +77,9 @@ TEST(VbDSnd2, EveryOperationAcceptsHandleZero)
     DriverScope driver("dummy");
     VbDSnd2 audio({});
     ASSERT_NE(audio.dsInit2(0, 2), 0);
-    AudioLibrary::Handle h = 0;
-    SoundFormat format{1, 2, 3};
     audio.dsSetGlobalFocus(-1);
-    audio.dsPlay(h);
-    audio.dsPlayLooping(h);
-    audio.dsPlayEx(h, -1000, 0, 0);
-    audio.dsPlayMusicSegment(h, 1000);
-    audio.dsStop(h);
-    audio.dsStopMusicSegment(h);
-    EXPECT_EQ(audio.dsIsPlaying(h), 0);
-    EXPECT_EQ(audio.dsIsPlayingMusicSegment(h), 0);
-    audio.dsSetVolume(h, -10000);
     audio.dsSetMasterVolume(0);
-    audio.dsSetPositionMSec(h, 170);
-    EXPECT_EQ(audio.dsGetPositionMSec(h), 0);
-    EXPECT_EQ(audio.dsGetSeekMSec(h), 0);
-    EXPECT_EQ(audio.dsGetBufferMSec(h), 0);
-    EXPECT_EQ(audio.dsGetLengthMSec(h), 0);
-    audio.dsGetFormat(h, format);
-    EXPECT_EQ(format.Channels, 0);
-    EXPECT_EQ(format.SamplesPerSec, 0);
+    expectEveryOperationHarmless(audio, 0);
     AudioLibrary::Handle buffer = 5, segment = 6;
     audio.dsFree(buffer);
     audio.dsFreeMusicSegment(segment);
