@@ -5,9 +5,17 @@
 #include "Host.h"
 #include "PictureBox.h"
 #include "Program.h"
+#include "Sound.h"
+#include "VbDSound.h"
 #include "WindowTimer.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -40,6 +48,19 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QPoint& position)
 }
 
 } // namespace
+
+int buttonBits(Qt::MouseButtons buttons)
+{
+    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
+           (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
+}
+
+QString commandLineFile(const QString& commandLine)
+{
+    if (!commandLine.startsWith(QLatin1Char('"'))) return commandLine;
+    // A lone double quote leaves nothing to open.
+    return commandLine.size() < 2 ? QString() : commandLine.mid(1, commandLine.size() - 2);
+}
 
 int shiftState(Qt::KeyboardModifiers modifiers)
 {
@@ -78,6 +99,8 @@ frmMain::frmMain(Program& program)
     lblFileInfo->setWordWrap(true);
 
     setFocusProxy(picDest);
+    // Drops on the labels and on picDest reach the window: none of them takes drops itself.
+    setAcceptDrops(true);
 }
 
 void frmMain::Load()
@@ -116,7 +139,71 @@ bool frmMain::Form_Load()
     }
 
     audio.dsSetGlobalFocus(-1);
+
+    ProgramState& state = program_.state;
+    const QString dir = host.programDirectory() + QDir::separator();
+    state.DoorBuffer = LoadWave(program_, dir + QStringLiteral("door.wav"), 1);
+    state.NoiseBuffer = LoadWave(program_, dir + QStringLiteral("b.wav"), 1);
+
+    // Working copies an earlier run left; a copy that cannot go is no reason not to start.
+    QFile::remove(dir + QStringLiteral("~tarnek.mid"));
+    QFile::remove(dir + QStringLiteral("~tarnek.wav"));
+
+    const QString commandLine = host.commandLine();
+    if (!commandLine.isEmpty()) {
+        const QString file = commandLineFile(commandLine);
+        if (!file.isEmpty()) DropFile(file);
+    }
     return true;
+}
+
+void frmMain::DropFile(const QString& strFN)
+{
+    CmDialog.FileName = strFN;
+    // Everything before the last separator becomes the current directory; a bare name, or a
+    // file in the root, leaves it as it is.
+    const qsizetype slash = strFN.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0) QDir::setCurrent(strFN.left(slash));
+    LoadBell(program_, BellDisplay{*this, *lblFileName, *lblFileInfo}, strFN);
+    program_.host.DoEvents();
+    program_.state.FadeActive = 0;
+}
+
+void frmMain::Form_MouseDown(int Button, int, int, int)
+{
+    if (Button != 2) return;
+    // The pop-up menu comes with the menu form.
+}
+
+void frmMain::Form_MouseMove(int Button, int, int, int)
+{
+    if (Button != 1) return;
+    // Where the window system moves windows itself, hand the drag to it, as a caption bar
+    // would; otherwise the window follows the mouse until the button is released.
+    if (!following_ && windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
+    if (!following_) {
+        moveGrab_ = QCursor::pos() - frameGeometry().topLeft();
+        following_ = true;
+    }
+    move(QCursor::pos() - moveGrab_);
+}
+
+void frmMain::Form_OLEDragOver(const QMimeData& Data, int& Effect, int, int, int, int, int)
+{
+    Effect = Data.hasUrls() ? (Effect & 1) : 0;
+}
+
+void frmMain::Form_OLEDragDrop(const QMimeData& Data, int&, int, int, int, int)
+{
+    if (!Data.hasUrls()) return;
+    const QList<QUrl> urls = Data.urls(); // copied: a load handles events, and the drag data may go
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        const QString path = QDir::toNativeSeparators(url.toLocalFile());
+        const QString type = path.right(4).toLower();
+        if (type == QStringLiteral(".mid") || type == QStringLiteral(".wav") || type == QStringLiteral(".sgt"))
+            DropFile(path);
+    }
 }
 
 void frmMain::Form_Unload(std::int16_t&)
@@ -167,4 +254,56 @@ void frmMain::keyReleaseEvent(QKeyEvent* event)
 {
     if (event->isAutoRepeat()) return;
     Form_KeyUp(event->key(), shiftState(event->modifiers()));
+}
+
+void frmMain::mousePressEvent(QMouseEvent* event)
+{
+    following_ = false;
+    const QPoint at = event->position().toPoint();
+    Form_MouseDown(buttonBits(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
+}
+
+void frmMain::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    Form_MouseMove(buttonBits(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
+}
+
+void frmMain::mouseReleaseEvent(QMouseEvent*)
+{
+    following_ = false;
+}
+
+void frmMain::acceptDrag(QDropEvent& event)
+{
+    int effect = event.possibleActions().testFlag(Qt::CopyAction) ? 1 : 0;
+    const QPoint at = event.position().toPoint();
+    Form_OLEDragOver(*event.mimeData(), effect, buttonBits(event.buttons()), shiftState(event.modifiers()),
+                     at.x(), at.y(), 0);
+    if (effect & 1) {
+        event.setDropAction(Qt::CopyAction);
+        event.accept();
+    } else {
+        event.ignore();
+    }
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptDrag(*event);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptDrag(*event);
+}
+
+void frmMain::dropEvent(QDropEvent* event)
+{
+    int effect = event->possibleActions().testFlag(Qt::CopyAction) ? 1 : 0;
+    const QPoint at = event->position().toPoint();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    Form_OLEDragDrop(*event->mimeData(), effect, buttonBits(event->buttons()), shiftState(event->modifiers()),
+                     at.x(), at.y());
 }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "CommonDialog.h"
+
 #include <QWidget>
 
 #include <cstdint>
 
 class QLabel;
+class QMimeData;
 class PictureBox;
 class WindowTimer;
 struct Program;
@@ -26,23 +29,51 @@ public:
     void Form_KeyDown(int KeyCode, int Shift);
     void Form_KeyUp(int KeyCode, int Shift);
 
+    /// Right button (2): the pop-up menu.
+    void Form_MouseDown(int Button, int Shift, int X, int Y);
+    /// Left button (1) held: the window moves with the mouse.
+    void Form_MouseMove(int Button, int Shift, int X, int Y);
+    /// Effect (1 copy) stays only when the data is a list of files; the names are not examined.
+    void Form_OLEDragOver(const QMimeData& Data, int& Effect, int Button, int Shift, int X, int Y, int State);
+    /// Opens every dropped .mid, .wav and .sgt file, in the list's order.
+    void Form_OLEDragDrop(const QMimeData& Data, int& Effect, int Button, int Shift, int X, int Y);
+
+    /// Opens a bell file given its full path.
+    void DropFile(const QString& strFN);
+
     PictureBox* picDest;
     PictureBox* picSrc;
     QLabel* lblFileName;
     QLabel* lblFileInfo;
     WindowTimer* Timer1;
     WindowTimer* tmrVolReset;
+    CommonDialog CmDialog;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    void acceptDrag(QDropEvent& event);
+
     Program& program_;
+    QPoint moveGrab_;       // where the mouse took hold of the window, while it follows the mouse
+    bool following_ = false;
     QImage background_;
 };
 
 /// Shift-state bits of a key or mouse event: 1 Shift, 2 Ctrl, 4 Alt.
 int shiftState(Qt::KeyboardModifiers modifiers);
+/// Mouse-button bits: 1 left, 2 right, 4 middle.
+int buttonBits(Qt::MouseButtons buttons);
+/// The command line as the file to open: taken whole; a leading double quote takes the first
+/// and the last character away. Empty when nothing is left to open.
+QString commandLineFile(const QString& commandLine);

@@ -52,6 +52,8 @@ public:
     virtual QString programDirectory() = 0;
     /// Everything after the executable's name on the command line, as one string.
     virtual QString commandLine() = 0;
+    /// Records a file the user opened among the desktop's recently used documents.
+    virtual void SHAddToRecentDocs(const QString& path) = 0;
     /// Opens a help file in the help viewer, owned by `owner`.
     virtual void winHelp(QWidget* owner, const QString& helpFile, int command, int data) = 0;
     /// Ends the program at once: no further events, no other window's unload handlers.

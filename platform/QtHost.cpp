@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "HelpViewer.h"
+#include "RecentDocuments.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -130,6 +131,11 @@ QString QtHost::commandLine()
 {
     // The shell has already split and unquoted the words; joining them gives one string back.
     return arguments_.mid(1).join(QLatin1Char(' '));
+}
+
+void QtHost::SHAddToRecentDocs(const QString& path)
+{
+    addRecentDocument(path); // a list that cannot be written is simply not updated
 }
 
 void QtHost::winHelp(QWidget* owner, const QString& helpFile, int command, int)

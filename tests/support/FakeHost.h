@@ -39,6 +39,7 @@ public:
     std::vector<Message> messages;
     std::vector<MousePointer> pointers;
     std::vector<HelpCall> helpCalls;
+    QStringList recentDocs;
     int doEventsCount = 0;
     std::optional<int> endedWith;
 
@@ -50,6 +51,7 @@ public:
     void setMousePointer(MousePointer pointer) override;
     QString programDirectory() override { return programDir; }
     QString commandLine() override { return commandLineText; }
+    void SHAddToRecentDocs(const QString& path) override { recentDocs.push_back(path); }
     void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
     void endProgram(int exitCode) override;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class QWidget;
+struct Program;
+struct SoundFormat;
+
+/// The parts of the main window a bell describes itself in.
+struct BellDisplay {
+    QWidget& window;
+    QLabel& lblFileName;
+    QLabel& lblFileInfo;
+};
+
+/// Makes the file at `path` the bell: frees the old bell, restarts the music, copies the file
+/// to its working copy beside the program, loads the copy by the extension and describes it.
+void LoadBell(Program& program, const BellDisplay& display, const QString& path);
+
+/// The last four characters of `path`, in lower case: the only thing that decides a file's type.
+QString bellExtension(const QString& path);
+/// The part of `path` after its last separator; the whole path when it has none.
+QString shortName(const QString& path);
+/// "12.345 秒": a length in milliseconds as seconds, in the locale's number format.
+QString lengthLine(std::int32_t milliseconds);
+/// "44,100 Hz, 16 ビット, ステレオ"; a zero field formats as nothing.
+QString formatLine(const SoundFormat& format);
+
+/// What the file-information label shows for a file that gave no sound.
+inline const QString kNothingLoaded = QStringLiteral("このファイルは再生できません。");
