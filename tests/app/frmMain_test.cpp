@@ -1,4 +1,7 @@
 #include "FakeAudioLibrary.h"
+#include "MidiWriter.h"
+#include "VbDSnd2.h"
+#include "WaveWriter.h"
 #include "FakeHost.h"
 #include "PictureBox.h"
 #include "Program.h"
@@ -8,11 +11,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QLabel>
 #include <QWindow>
 
 #include <memory>
+
+#include <sndfile.h>
 
 using ::testing::ElementsAre;
 
@@ -136,6 +149,159 @@ TEST_F(MainWindow, IsAFramelessPanelShowingTheReleasedSwitch)
     EXPECT_FALSE(form->Timer1->Enabled());
     EXPECT_EQ(form->tmrVolReset->Interval(), 0);
     EXPECT_FALSE(form->tmrVolReset->Enabled());
+}
+
+} // namespace
+
+// Start-up and drops with real files in a temporary program directory and the real library.
+namespace {
+
+struct WithFiles : ::testing::Test {
+    QTemporaryDir programDir;
+    QTemporaryDir userDir;
+    FakeHost host;
+    VbDSnd2 audio{{"/usr/share/sounds/sf2/default-GM.sf2"}};
+    Program program{host, audio};
+    std::unique_ptr<frmMain> form;
+
+    void SetUp() override
+    {
+        host.programDir = programDir.path();
+        form = std::make_unique<frmMain>(program);
+    }
+
+    static void write(const QString& path, const std::vector<std::uint8_t>& bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    }
+    static std::vector<std::uint8_t> shortWave()
+    {
+        return writeWave(sineSignal(440.0, 48000, 4800, 1), 1, 48000, SF_FORMAT_PCM_16);
+    }
+    QString userFile(const QString& name, const std::vector<std::uint8_t>& bytes) const
+    {
+        const QString path = userDir.filePath(name);
+        write(path, bytes);
+        return path;
+    }
+    static std::vector<std::uint8_t> tune()
+    {
+        SmfTrack track;
+        track.note(0, 96, 0, 72, 100);
+        return writeSmf(0, 96, {track});
+    }
+
+    // Sends a drag of `data` over the window and then drops it; returns whether the drag was taken.
+    bool dragAndDrop(QWidget& target, QMimeData* data)
+    {
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &enter);
+        const bool taken = enter.isAccepted() && enter.dropAction() == Qt::CopyAction;
+        if (taken) {
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&target, &drop);
+        }
+        return taken;
+    }
+};
+
+TEST_F(WithFiles, StartUpLoadsTheFixedSoundsAndClearsOldWorkingCopies)
+{
+    write(programDir.filePath(QStringLiteral("door.wav")), shortWave());
+    // No b.wav: the noise is simply silent.
+    for (const char* name : {"~tarnek.mid", "~tarnek.wav", "~tarnek.sgt"})
+        write(programDir.filePath(QString::fromLatin1(name)), {1, 2, 3});
+
+    form->Load();
+
+    EXPECT_NE(program.state.DoorBuffer, 0);
+    EXPECT_EQ(program.state.NoiseBuffer, 0);
+    EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("~tarnek.mid"))));
+    EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("~tarnek.wav"))));
+    EXPECT_TRUE(QFile::exists(programDir.filePath(QStringLiteral("~tarnek.sgt")))); // left for the next load
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form->lblFileInfo->text(), QStringLiteral("-"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("タルネク"));
+}
+
+TEST_F(WithFiles, TheCommandLineFileIsTakenWholeAndOpened)
+{
+    QDir(userDir.path()).mkpath(QStringLiteral("my bells"));
+    const QString path = userFile(QStringLiteral("my bells/発車 ベル.wav"), shortWave());
+    host.commandLineText = QLatin1Char('"') + path + QLatin1Char('"');
+
+    form->Load();
+
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("発車 ベル.wav - タルネク"));
+    EXPECT_EQ(form->CmDialog.FileName, path);
+    EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
+}
+
+TEST(CommandLine, QuotesAndBlanks)
+{
+    EXPECT_EQ(commandLineFile(QStringLiteral("\"/a b/c.wav\"")), QStringLiteral("/a b/c.wav"));
+    EXPECT_EQ(commandLineFile(QStringLiteral("/a b/c.wav")), QStringLiteral("/a b/c.wav"));
+    // A leading quote takes the first and the last character, whatever they are.
+    EXPECT_EQ(commandLineFile(QStringLiteral("\"/a/c.wav\" /s")), QStringLiteral("/a/c.wav\" /"));
+    EXPECT_EQ(commandLineFile(QStringLiteral("\"")), QString());
+    EXPECT_EQ(commandLineFile(QStringLiteral("\"\"")), QString());
+    EXPECT_EQ(commandLineFile(QString()), QString());
+}
+
+TEST_F(WithFiles, AnyFileListIsTakenForCopyingAndTextIsNot)
+{
+    form->Load();
+    auto* files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(userDir.filePath(QStringLiteral("notes.txt")))});
+    EXPECT_TRUE(dragAndDrop(*form, files));
+    auto* text = new QMimeData;
+    text->setText(QStringLiteral("/home/me/bell.wav"));
+    EXPECT_FALSE(dragAndDrop(*form, text));
+    EXPECT_EQ(program.state.BellBuffer, 0);
+    delete files;
+    delete text;
+
+    // The labels and the switch take no drops of their own: theirs go to the window.
+    EXPECT_TRUE(form->acceptDrops());
+    EXPECT_FALSE(form->lblFileName->acceptDrops());
+    EXPECT_FALSE(form->lblFileInfo->acceptDrops());
+    EXPECT_FALSE(form->picDest->acceptDrops());
+}
+
+TEST_F(WithFiles, DroppedBellsOpenInOrderAndOthersAreSkipped)
+{
+    form->Load();
+    const QString wav = userFile(QStringLiteral("one.wav"), shortWave());
+    const QString txt = userFile(QStringLiteral("read me.txt"), {'h', 'i'});
+    const QString mid = userFile(QStringLiteral("two.MID"), tune());
+    const QString midi = userFile(QStringLiteral("three.midi"), tune());
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(wav), QUrl::fromLocalFile(txt), QUrl::fromLocalFile(mid),
+                  QUrl::fromLocalFile(midi)});
+    ASSERT_TRUE(dragAndDrop(*form, &data));
+
+    EXPECT_EQ(host.recentDocs, (QStringList{wav, mid})); // the WAVE, then the MIDI file
+    EXPECT_NE(program.state.BellSegment, 0);             // the last one opened stays loaded
+    EXPECT_EQ(program.state.BellBuffer, 0);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("two.MID - タルネク"));
+    EXPECT_EQ(form->CmDialog.FileName, mid);
+    EXPECT_EQ(program.state.FadeActive, 0);
+}
+
+TEST_F(WithFiles, ABareNameOpensAsAFileOfTheCurrentDirectory)
+{
+    form->Load();
+    const QString before = QDir::currentPath();
+    form->DropFile(QStringLiteral("no-such-bell.wav"));
+    EXPECT_EQ(QDir::currentPath(), before);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("no-such-bell.wav - タルネク"));
+    EXPECT_EQ(program.state.BellBuffer, 0);
+    ASSERT_EQ(host.messages.size(), 1u); // the copy found no file: said, and nothing else happens
+    EXPECT_FALSE(host.endedWith);
 }
 
 } // namespace
