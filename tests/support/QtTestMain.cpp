@@ -1,4 +1,4 @@
-// Test main for everything that needs a QApplication: widgets run off-screen.
+// Test main for everything that needs a QApplication: widgets run off-screen, sound into nothing.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,6 +6,8 @@
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Tests never sound through the machine's speakers.
+    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
