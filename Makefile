@@ -22,6 +22,9 @@ build-asan: setup
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNEK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# Starts with the sample WAVE bell loaded unless RUN_ARGS names another file.
+RUN_ARGS ?= "$(abspath $(BUILD))/samples/electric-bell.wav"
+
 run: build
 	$(BUILD)/tarnek $(RUN_ARGS)
 

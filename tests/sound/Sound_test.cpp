@@ -242,3 +242,39 @@ TEST_F(Bells, LoadWaveIgnoresMissingAndHiddenFiles)
 }
 
 } // namespace
+
+namespace {
+
+// The sounds the program carries: they load, say what they are, and the sample bell loops
+// without a seam.
+TEST_F(Bells, TheCarriedSoundsLoad)
+{
+    const QDir data(QStringLiteral(TARNEK_DATA_DIR));
+    for (const char* name : {"door.wav", "b.wav"})
+        EXPECT_NE(LoadWave(program, data.filePath(QString::fromLatin1(name)), 1), 0) << name;
+
+    LoadBell(program, display, data.filePath(QStringLiteral("samples/electric-bell.wav")));
+    ASSERT_NE(program.state.BellBuffer, 0);
+    EXPECT_GE(audio.dsGetBufferMSec(program.state.BellBuffer), 3000);
+    EXPECT_TRUE(lblFileInfo.text().endsWith(QStringLiteral("44,100 Hz, 16 ビット, ステレオ")));
+
+    // Looping: the step across the seam is no larger than the steps within the sound.
+    audio.dsPlayLooping(program.state.BellBuffer);
+    const int frames = audio.dsGetBufferMSec(program.state.BellBuffer) * 48; // one pass, and a little
+    std::vector<float> out(std::size_t(frames + 4800) * 2);
+    for (int done = 0; done < frames + 4800; done += 256)
+        audio.render(out.data() + std::size_t(done) * 2, std::min(256, frames + 4800 - done));
+    double largest = 0.0;
+    for (int f = 1; f < frames - 10; ++f) largest = std::max(largest, double(std::fabs(out[2 * f] - out[2 * f - 2])));
+    double seam = 0.0;
+    for (int f = frames - 10; f < frames + 10; ++f) seam = std::max(seam, double(std::fabs(out[2 * f] - out[2 * f - 2])));
+    EXPECT_LE(seam, largest);
+
+    for (const char* name : {"samples/departure.mid", "samples/departure.sgt"}) {
+        LoadBell(program, display, data.filePath(QString::fromLatin1(name)));
+        EXPECT_NE(program.state.BellSegment, 0) << name;
+        EXPECT_EQ(lblFileInfo.text(), QStringLiteral("6.857 秒")) << name; // 16 quarters at 140 BPM
+    }
+}
+
+} // namespace
