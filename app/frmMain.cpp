@@ -175,17 +175,16 @@ void frmMain::Form_MouseDown(int Button, int, int, int)
     // The pop-up menu comes with the menu form.
 }
 
-void frmMain::Form_MouseMove(int Button, int, int, int)
+void frmMain::Form_MouseMove(int Button, int, int X, int Y)
 {
-    if (Button != 1) return;
+    if (Button != 1 || systemMove_) return;
     // Where the window system moves windows itself, hand the drag to it, as a caption bar
     // would; otherwise the window follows the mouse until the button is released.
-    if (!following_ && windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
-    if (!following_) {
-        moveGrab_ = QCursor::pos() - frameGeometry().topLeft();
-        following_ = true;
+    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+        systemMove_ = true;
+        return;
     }
-    move(QCursor::pos() - moveGrab_);
+    move(pos() + QPoint(X, Y) - moveGrab_);
 }
 
 void frmMain::Form_OLEDragOver(const QMimeData& Data, int& Effect, int, int, int, int, int)
@@ -258,8 +257,9 @@ void frmMain::keyReleaseEvent(QKeyEvent* event)
 
 void frmMain::mousePressEvent(QMouseEvent* event)
 {
-    following_ = false;
+    systemMove_ = false;
     const QPoint at = event->position().toPoint();
+    moveGrab_ = at;
     Form_MouseDown(buttonBits(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
@@ -271,7 +271,7 @@ void frmMain::mouseMoveEvent(QMouseEvent* event)
 
 void frmMain::mouseReleaseEvent(QMouseEvent*)
 {
-    following_ = false;
+    systemMove_ = false;
 }
 
 void frmMain::acceptDrag(QDropEvent& event)

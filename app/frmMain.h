@@ -65,8 +65,8 @@ private:
     void acceptDrag(QDropEvent& event);
 
     Program& program_;
-    QPoint moveGrab_;       // where the mouse took hold of the window, while it follows the mouse
-    bool following_ = false;
+    QPoint moveGrab_;         // where the button went down, in window coordinates
+    bool systemMove_ = false; // the window system is moving the window for this drag
     QImage background_;
 };
 

@@ -305,3 +305,41 @@ TEST_F(WithFiles, ABareNameOpensAsAFileOfTheCurrentDirectory)
 }
 
 } // namespace
+
+namespace {
+
+void sendMouse(QWidget& target, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent event(type, QPointF(at), QPointF(target.mapToGlobal(at)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(&target, &event);
+}
+
+TEST_F(MainWindow, ALeftDragOnTheLabelsMovesTheWindow)
+{
+    form->Load();
+    form->move(100, 100);
+    const QPoint start = form->pos();
+    sendMouse(*form->lblFileInfo, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(*form->lblFileInfo, QEvent::MouseMove, {25, 15}, Qt::NoButton, Qt::LeftButton);
+    sendMouse(*form->lblFileInfo, QEvent::MouseButtonRelease, {25, 15}, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(form->pos() - start, QPoint(20, 10));
+
+    // Moves without the left button alone, or with the right one, leave it where it is.
+    const QPoint after = form->pos();
+    sendMouse(*form, QEvent::MouseMove, {60, 30}, Qt::NoButton, Qt::NoButton);
+    sendMouse(*form, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
+    sendMouse(*form, QEvent::MouseMove, {60, 30}, Qt::NoButton, Qt::RightButton);
+    EXPECT_EQ(form->pos(), after);
+}
+
+TEST_F(WithFiles, ADropOnALabelOpensTheFileAsOnTheWindow)
+{
+    form->Load();
+    const QString wav = userFile(QStringLiteral("label.wav"), shortWave());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(wav)});
+    EXPECT_TRUE(dragAndDrop(*form->lblFileName, &data));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("label.wav - タルネク"));
+}
+
+} // namespace
