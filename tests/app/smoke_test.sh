@@ -19,6 +19,22 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [[ -f "$work/stderr" ]] && sed 's/^/  tarnek: /' "$work/stderr"; exit 1; }
 
+# A checksum of what the screen shows in the file-information label of window $1 (at 64, 32,
+# 249 × 28 in the window), read from the virtual screen's frame buffer (an XWD image).
+info_pixels() {
+  local fb="$work/fb/Xvfb_screen0" x y
+  sleep 0.5 # let the window paint
+  read -r x y < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} END {print x, y}')
+  local header ncolors bpl
+  header=$(od -An -t u4 --endian=big -j 0 -N 4 "$fb" | tr -d ' ')
+  ncolors=$(od -An -t u4 --endian=big -j 76 -N 4 "$fb" | tr -d ' ')
+  bpl=$(od -An -t u4 --endian=big -j 48 -N 4 "$fb" | tr -d ' ')
+  local base=$((header + ncolors * 12)) row
+  for row in $(seq $((y + 32)) $((y + 59))); do
+    dd if="$fb" iflag=skip_bytes,count_bytes skip=$((base + row * bpl + (x + 64) * 4)) count=$((249 * 4)) status=none
+  done | md5sum | cut -d' ' -f1
+}
+
 mkdir "$work/program"
 cp "$tarnek" "$work/program/tarnek"
 cp "$here/TARNEK.HLP" "$here/door.wav" "$here/b.wav" "$work/program/"
@@ -26,7 +42,8 @@ mkdir "$work/my bells"
 cp "$here/samples/electric-bell.wav" "$work/my bells/発車 ベル.wav"
 
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+mkdir "$work/fb"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
 [[ -s "$work/display" ]] || fail "Xvfb did not start"
@@ -52,6 +69,7 @@ hints=$(xprop -id "$wid" _MOTIF_WM_HINTS)
 decorations=$(sed -E 's/.*= *//' <<<"$hints" | awk -F', *' '{print $3}')
 [[ "$decorations" == "0x0" ]] || fail "window asks for decorations: $hints"
 
+empty_info=$(info_pixels "$wid")
 "$x11close" "$wid"
 status=0
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
@@ -72,6 +90,8 @@ name=$(xprop -id "$wid" _NET_WM_NAME)
 [[ "$name" == *'"発車 ベル.wav - タルネク"'* ]] || fail "window name with a bell is $name"
 [[ -f "$work/program/~tarnek.wav" ]] || fail "no working copy beside the program"
 grep -q 'my%20bells' "$work/data/recently-used.xbel" || fail "the bell is not among the recent documents"
+bell_info=$(info_pixels "$wid")
+[[ "$bell_info" != "$empty_info" ]] || fail "the window shows no file information"
 "$x11close" "$wid"
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
@@ -80,4 +100,4 @@ wait "$app_pid" || status=$?
 app_pid=
 [[ $status -eq 0 ]] || fail "program with a bell ended with status $status"
 if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
-echo "smoke: \"発車 ベル.wav\" from the command line named in the title, closed cleanly"
+echo "smoke: \"発車 ベル.wav\" from the command line named in the title, its information drawn (label pixels $empty_info -> $bell_info), closed cleanly"
