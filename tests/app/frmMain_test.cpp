@@ -332,7 +332,7 @@ TEST_F(MainWindow, ALeftDragOnTheLabelsMovesTheWindow)
     EXPECT_EQ(form->pos(), after);
 }
 
-TEST_F(WithFiles, ADropOnALabelOpensTheFileAsOnTheWindow)
+TEST_F(WithFiles, DropsOnTheLabelsAndTheSwitchOpenTheFileAsOnTheWindow)
 {
     form->Load();
     const QString wav = userFile(QStringLiteral("label.wav"), shortWave());
@@ -340,6 +340,12 @@ TEST_F(WithFiles, ADropOnALabelOpensTheFileAsOnTheWindow)
     data.setUrls({QUrl::fromLocalFile(wav)});
     EXPECT_TRUE(dragAndDrop(*form->lblFileName, &data));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("label.wav - タルネク"));
+
+    const QString mid = userFile(QStringLiteral("switch.mid"), tune());
+    QMimeData onSwitch;
+    onSwitch.setUrls({QUrl::fromLocalFile(mid)});
+    EXPECT_TRUE(dragAndDrop(*form->picDest, &onSwitch));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("switch.mid - タルネク"));
 }
 
 } // namespace
