@@ -3,6 +3,7 @@
 #include "AudioLibrary.h"
 #include "Basic.h"
 #include "Host.h"
+#include "INI.h"
 #include "PictureBox.h"
 #include "Program.h"
 #include "Sound.h"
@@ -149,6 +150,9 @@ bool frmMain::Form_Load()
     QFile::remove(dir + QStringLiteral("~tarnek.mid"));
     QFile::remove(dir + QStringLiteral("~tarnek.wav"));
 
+    LoadSettings(program_, SettingsTargets{*this, *Timer1, CmDialog});
+    settingsLoaded_ = true;
+
     const QString commandLine = host.commandLine();
     if (!commandLine.isEmpty()) {
         const QString file = commandLineFile(commandLine);
@@ -217,6 +221,9 @@ void frmMain::Form_Unload(std::int16_t&)
     audio.dsFreeMusicSegment(state.BellSegment);
     audio.dsQuitMusic();
     audio.dsQuit();
+    // A run whose start-up stopped before the settings were read holds only defaults: writing
+    // them would throw away the user's stored choices.
+    if (settingsLoaded_) SaveSettings(program_, SettingsTargets{*this, *Timer1, CmDialog});
     program_.host.endProgram(0);
 }
 

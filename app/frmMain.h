@@ -67,6 +67,7 @@ private:
     Program& program_;
     QPoint moveGrab_;         // where the button went down, in window coordinates
     bool systemMove_ = false; // the window system is moving the window for this drag
+    bool settingsLoaded_ = false;
     QImage background_;
 };
 

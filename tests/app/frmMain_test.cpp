@@ -36,7 +36,12 @@ const QString kNoSound = QStringLiteral(
     "サウンド機能とDirectXが正しくインストールされていないか、他のアプリケーションがサウンドを再生中です。");
 
 struct Fixture : ::testing::Test {
-    FakeHost host;
+    QTemporaryDir programDir;
+    FakeHost host = [this] {
+        FakeHost h;
+        h.programDir = programDir.path();
+        return h;
+    }();
     FakeAudioLibrary audio;
     Program program{host, audio};
     std::unique_ptr<frmMain> form = std::make_unique<frmMain>(program);
@@ -122,6 +127,7 @@ TEST_F(ShutDown, FreesTheSoundsClosesTheLibraryAndEnds)
 
 TEST_F(MainWindow, IsAFramelessPanelShowingTheReleasedSwitch)
 {
+    EXPECT_EQ(form->Timer1->Interval(), 1301); // as designed, until the settings give the door delay
     form->Load();
 
     EXPECT_EQ(form->size(), QSize(320, 64));
@@ -145,7 +151,7 @@ TEST_F(MainWindow, IsAFramelessPanelShowingTheReleasedSwitch)
     EXPECT_EQ(form->lblFileInfo->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     EXPECT_EQ(form->lblFileInfo->font().pointSize(), 9);
 
-    EXPECT_EQ(form->Timer1->Interval(), 1301);
+    EXPECT_EQ(form->Timer1->Interval(), 1); // no settings file: a door delay of 0, plus 1
     EXPECT_FALSE(form->Timer1->Enabled());
     EXPECT_EQ(form->tmrVolReset->Interval(), 0);
     EXPECT_FALSE(form->tmrVolReset->Enabled());
@@ -346,6 +352,54 @@ TEST_F(WithFiles, DropsOnTheLabelsAndTheSwitchOpenTheFileAsOnTheWindow)
     onSwitch.setUrls({QUrl::fromLocalFile(mid)});
     EXPECT_TRUE(dragAndDrop(*form->picDest, &onSwitch));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("switch.mid - タルネク"));
+}
+
+} // namespace
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(StartUp, ReadsTheSettingsAndTheShutdownWritesThem)
+{
+    const QString ini = programDir.filePath(QStringLiteral("tarnek.ini"));
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[TARNEK 1.10]\nDoorDelay=900\nNoise=Yes\n");
+    }
+    form->Load();
+    EXPECT_EQ(program.state.DoorDelay, 900);
+    EXPECT_EQ(form->Timer1->Interval(), 901);
+    program.state.EffectUrawa = -1;
+    std::int16_t cancel = 0;
+    form->Form_Unload(cancel);
+    const QByteArray saved = readFile(ini);
+    EXPECT_TRUE(saved.contains("DoorDelay=900\n"));
+    EXPECT_TRUE(saved.contains("Noise=Yes\n"));
+    EXPECT_TRUE(saved.contains("EffectUrawa=Yes\n"));
+    EXPECT_TRUE(saved.contains("XPosR="));
+}
+
+TEST_F(StartUp, ARunWithoutMusicLeavesTheStoredSettingsAlone)
+{
+    const QString ini = programDir.filePath(QStringLiteral("tarnek.ini"));
+    const QByteArray choices = "[TARNEK 1.10]\nDoorDelay=900\nEffectTokyo=Yes\n";
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(choices);
+    }
+    audio.script("dsInitMusic", {0});
+    form->Load();
+    EXPECT_EQ(program.state.DoorDelay, 0); // never read
+    std::int16_t cancel = 0;
+    form->Form_Unload(cancel);
+    EXPECT_EQ(readFile(ini), choices);
 }
 
 } // namespace

@@ -1,0 +1,252 @@
+// The settings file on real files in a temporary program directory.
+#include "CommonDialog.h"
+#include "FakeHost.h"
+#include "FakeAudioLibrary.h"
+#include "INI.h"
+#include "Program.h"
+#include "WindowTimer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QWindow>
+
+#include <unistd.h>
+
+namespace {
+
+struct Settings : ::testing::Test {
+    QTemporaryDir programDir;
+    FakeHost host;
+    FakeAudioLibrary audio;
+    Program program{host, audio};
+    QWidget window;
+    WindowTimer Timer1{&window, 1301, false};
+    CommonDialog CmDialog;
+    SettingsTargets targets{window, Timer1, CmDialog};
+
+    void SetUp() override
+    {
+        host.programDir = programDir.path();
+        window.resize(320, 64);
+        window.winId(); // a native window, so that the top-most state has somewhere to go
+    }
+    QString file() const { return programDir.filePath(QStringLiteral("tarnek.ini")); }
+    void store(const QByteArray& text)
+    {
+        QFile f(file());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray stored() const
+    {
+        QFile f(file());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void load(const QByteArray& keys)
+    {
+        store("[TARNEK 1.10]\n" + keys);
+        LoadSettings(program, targets);
+    }
+    QSize screen() const { return window.screen()->geometry().size(); }
+    bool topMost() const { return window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); }
+};
+
+TEST_F(Settings, WithoutAFileTheDefaultsHoldAndOneSaveWritesEveryKeyInOrder)
+{
+    LoadSettings(program, targets);
+    const ProgramState& s = program.state;
+    EXPECT_EQ(s.TopMost, -1);
+    EXPECT_TRUE(topMost());
+    EXPECT_EQ(s.Door, -1);
+    EXPECT_EQ(s.DoorATOS, -1);
+    for (std::int16_t flag : {s.EffectTokyo, s.EffectTachikawa, s.EffectUrawa, s.DoorCut, s.Noise, s.UsePanel})
+        EXPECT_EQ(flag, 0);
+    EXPECT_EQ(s.DoorDelay, 0);
+    EXPECT_EQ(Timer1.Interval(), 1);
+    EXPECT_FALSE(Timer1.Enabled());
+    EXPECT_EQ(s.DefExt, 0);
+    EXPECT_EQ(CmDialog.FilterIndex, 1);
+    EXPECT_EQ(CmDialog.DefaultExt, QStringLiteral("mid"));
+    EXPECT_EQ(CmDialog.FileName, QStringLiteral("*.mid"));
+    EXPECT_TRUE(s.DoorWAV.isEmpty());
+    EXPECT_EQ(window.pos(), QPoint(0, 0));
+    EXPECT_EQ(host.pointers, (std::vector<MousePointer>{MousePointer::ArrowHourglass, MousePointer::Default}));
+    EXPECT_FALSE(QFile::exists(file())); // reading never makes the file
+
+    SaveSettings(program, targets);
+    EXPECT_EQ(stored(), QByteArray("[TARNEK 1.10]\n"
+                                   "XPosR=0.0000000\nYPosR=0.0000000\nTopMost=Yes\nUsePanel=No\nEffectTokyo=No\n"
+                                   "EffectTachikawa=No\nEffectUrawa=No\nDoor=Yes\nDoorDelay=0\nDoorCut=No\n"
+                                   "DoorATOS=Yes\nNoise=No\nDefExt=0\nDoorWAV=\n"));
+    EXPECT_TRUE(host.messages.empty());
+
+    // A second save without changes leaves the file byte for byte.
+    const QByteArray first = stored();
+    SaveSettings(program, targets);
+    EXPECT_EQ(stored(), first);
+}
+
+TEST_F(Settings, FlagWords)
+{
+    for (const char* yes : {"YES", "yEs", "yes"}) {
+        load(QByteArray("Noise=") + yes + "\n");
+        EXPECT_EQ(program.state.Noise, -1) << yes;
+    }
+    for (const char* other : {"true", "1", "", "on", "y"}) {
+        load(QByteArray("Door=") + other + "\nNoise=" + other + "\n");
+        EXPECT_EQ(program.state.Door, -1) << other;  // the default
+        EXPECT_EQ(program.state.Noise, 0) << other; // the default
+    }
+    load("Door=No\nDoorATOS=nO\nTopMost=No\nEffectTokyo=Yes\nEffectTachikawa=Yes\nEffectUrawa=Yes\n");
+    EXPECT_EQ(program.state.Door, 0);
+    EXPECT_EQ(program.state.DoorATOS, 0);
+    EXPECT_EQ(program.state.TopMost, -1); // whatever the file says
+    EXPECT_TRUE(topMost());
+    EXPECT_EQ(program.state.EffectTokyo + program.state.EffectTachikawa + program.state.EffectUrawa, -3);
+
+    EXPECT_EQ(YesNoText(-1), QStringLiteral("Yes"));
+    EXPECT_EQ(YesNoText(0), QStringLiteral("No"));
+    EXPECT_EQ(YesNoText(1), QStringLiteral("No"));
+}
+
+TEST_F(Settings, DoorDelayFollowsTheNumberRules)
+{
+    struct Row {
+        const char* stored;
+        std::int16_t delay;
+        int interval;
+    };
+    const Row rows[] = {
+        {"-20", 0, 1}, {"12.5", 12, 13}, {"13.5", 14, 15}, {"abc", 0, 1}, {"  1300ms", 1300, 1301},
+        {"1e3", 1000, 1001}, {"", 0, 1},
+    };
+    for (const Row& row : rows) {
+        program.state.DoorDelay = 555;
+        load(QByteArray("DoorDelay=") + row.stored + "\n");
+        EXPECT_EQ(program.state.DoorDelay, row.delay) << row.stored;
+        EXPECT_EQ(Timer1.Interval(), row.interval) << row.stored;
+    }
+    // Too large for the field: it keeps what it had, and so does the timer.
+    program.state.DoorDelay = 700;
+    Timer1.setInterval(701);
+    load("DoorDelay=40000\n");
+    EXPECT_EQ(program.state.DoorDelay, 700);
+    EXPECT_EQ(Timer1.Interval(), 701);
+    load("DoorDelay=1e999\n");
+    EXPECT_EQ(program.state.DoorDelay, 700);
+    // 32767 is taken, but one more does not fit the timer's sum.
+    load("DoorDelay=32767\n");
+    EXPECT_EQ(program.state.DoorDelay, 32767);
+    EXPECT_EQ(Timer1.Interval(), 701);
+
+    SaveSettings(program, targets);
+    EXPECT_TRUE(stored().contains("\nDoorDelay=32767\n"));
+}
+
+TEST_F(Settings, WindowPositionFractions)
+{
+    const QSize size = screen();
+    load("XPosR=1.5\nYPosR=-0.1\n");
+    EXPECT_EQ(window.pos(), QPoint(qRound(0.3 * size.width()), qRound(0.3 * size.height())));
+    load("XPosR=1\nYPosR=0.5\n");
+    EXPECT_EQ(window.pos(), QPoint(size.width(), qRound(0.5 * size.height())));
+    load("XPosR=abc\nYPosR=0.25\n");
+    EXPECT_EQ(window.pos(), QPoint(0, qRound(0.25 * size.height())));
+
+    window.move(size.width() / 4, 0);
+    SaveSettings(program, targets);
+    EXPECT_TRUE(stored().contains("XPosR=0.2500000\n")) << stored().constData();
+    EXPECT_TRUE(stored().contains("YPosR=0.0000000\n"));
+}
+
+TEST_F(Settings, DefExtPreparesTheOpenDialog)
+{
+    load("DefExt=1\n");
+    EXPECT_EQ(CmDialog.FilterIndex, 2);
+    EXPECT_EQ(CmDialog.DefaultExt, QStringLiteral("wav"));
+    EXPECT_EQ(CmDialog.FileName, QStringLiteral("*.wav"));
+    load("DefExt=2\n");
+    EXPECT_EQ(CmDialog.DefaultExt, QStringLiteral("sgt"));
+    load("DefExt=7\n"); // the filter entry only
+    EXPECT_EQ(CmDialog.FilterIndex, 8);
+    EXPECT_EQ(CmDialog.DefaultExt, QStringLiteral("sgt"));
+    EXPECT_EQ(CmDialog.FileName, QStringLiteral("*.sgt"));
+}
+
+TEST_F(Settings, ALongDoorWavIsCutAt99BytesNeverInsideACharacter)
+{
+    QString name = QStringLiteral("a");
+    for (int i = 0; i < 40; ++i) name += QStringLiteral("駅");
+    load("DoorWAV=" + name.toUtf8() + "\n");
+    EXPECT_EQ(program.state.DoorWAV, name.left(1 + 32)); // 1 + 32 × 3 = 97 bytes; one more would make 100
+    load("DoorWAV=  \"発車 ベル.wav\"  \n");
+    EXPECT_EQ(program.state.DoorWAV, QStringLiteral("発車 ベル.wav"));
+
+    program.state.DoorWAV = QStringLiteral("ドア 閉まります.wav");
+    SaveSettings(program, targets);
+    LoadSettings(program, targets);
+    EXPECT_EQ(program.state.DoorWAV, QStringLiteral("ドア 閉まります.wav"));
+}
+
+TEST_F(Settings, EverythingElseInTheFileSurvivesASave)
+{
+    const QByteArray before = "; settings of several programs\r\n"
+                              "[Other]\r\n"
+                              "Door=keep me\r\n"
+                              "\r\n"
+                              "[tarnek 1.10]\r\n"
+                              "  doordelay = 1500\r\n"
+                              "; a comment inside our section\r\n"
+                              "Foreign=value\r\n"
+                              "\r\n"
+                              "[Last]\r\n"
+                              "x=1";
+    store(before);
+    LoadSettings(program, targets);
+    EXPECT_EQ(program.state.DoorDelay, 1500); // names without regard to case, blanks dropped
+    SaveSettings(program, targets);
+    const QByteArray after = stored();
+    EXPECT_TRUE(after.startsWith("; settings of several programs\r\n[Other]\r\nDoor=keep me\r\n\r\n[tarnek 1.10]\r\n"
+                                 "DoorDelay=1500\r\n; a comment inside our section\r\nForeign=value\r\nXPosR="))
+        << after.constData();
+    EXPECT_TRUE(after.endsWith("DoorWAV=\r\n\r\n[Last]\r\nx=1")) << after.constData();
+    EXPECT_EQ(after.count("\r\n"), after.count("\n")); // the file's own line ends throughout
+}
+
+TEST_F(Settings, AProgramDirectoryThatCannotBeWrittenLosesNothingAndSaysNothing)
+{
+    // tarnek.ini is a folder here: nothing can be read or written, and the folder stays.
+    QDir(programDir.path()).mkpath(QStringLiteral("tarnek.ini/inside"));
+    LoadSettings(program, targets);
+    EXPECT_EQ(program.state.Door, -1);
+    SaveSettings(program, targets);
+    EXPECT_TRUE(QFileInfo(programDir.filePath(QStringLiteral("tarnek.ini/inside"))).isDir());
+
+    host.programDir = programDir.filePath(QStringLiteral("no such folder"));
+    SaveSettings(program, targets);
+    EXPECT_FALSE(QFile::exists(host.programDir));
+
+    if (::geteuid() != 0) { // permissions bind everyone but root
+        QTemporaryDir locked;
+        host.programDir = locked.path();
+        QFile f(QDir(locked.path()).filePath(QStringLiteral("tarnek.ini")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[TARNEK 1.10]\nDoorDelay=42\n");
+        f.close();
+        QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        program.state.DoorDelay = 7;
+        SaveSettings(program, targets);
+        QFile back(f.fileName());
+        ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+        EXPECT_EQ(back.readAll(), QByteArray("[TARNEK 1.10]\nDoorDelay=42\n"));
+        QFile::setPermissions(locked.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    EXPECT_TRUE(host.messages.empty());
+}
+
+} // namespace
