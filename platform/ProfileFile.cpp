@@ -120,7 +120,11 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
     }
     const qsizetype nul = value.indexOf('\0');
     if (nul >= 0) value.truncate(nul);
-    return QString::fromUtf8(cutUtf8(value, size - 1));
+    // Bytes that are not UTF-8 decode to a replacement character of three bytes: cut again by
+    // whole characters so that the limit holds for the text that comes back, too.
+    QString text = QString::fromUtf8(cutUtf8(value, size - 1));
+    while (text.toUtf8().size() > size - 1) text.chop(text.size() >= 2 && text.back().isLowSurrogate() ? 2 : 1);
+    return text;
 }
 
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
