@@ -53,6 +53,87 @@ QString channelWord(std::int32_t channels)
 
 } // namespace
 
+namespace {
+
+// Both station styles: the bell at `volume` until 0.1 s before the end of its pass, then
+// stopped, unless somebody clears FadeActive first and so takes over the sounds.
+void fade(Program& program, std::int32_t volume)
+{
+    Host& host = program.host;
+    AudioLibrary& audio = program.audio;
+    ProgramState& state = program.state;
+
+    state.FadeActive = -1;
+    double remaining = 0.0;
+    if (state.BellSegment != 0) {
+        audio.dsSetMasterVolume(volume);
+        const std::int32_t left = audio.dsGetLengthMSec(state.BellSegment) - audio.dsGetSeekMSec(state.BellSegment);
+        remaining = double(left) / 1000.0 - 0.1;
+    } else if (state.BellBuffer != 0) {
+        audio.dsSetVolume(state.BellBuffer, volume);
+        const std::int32_t left = audio.dsGetBufferMSec(state.BellBuffer) - audio.dsGetPositionMSec(state.BellBuffer);
+        remaining = double(left) / 1000.0 - 0.1;
+    }
+
+    // Blocks for window events up to the deadline instead of spinning; the clock only increases.
+    const double start = host.clockSeconds();
+    for (double elapsed = 0.0; elapsed < remaining && state.FadeActive != 0; elapsed = host.clockSeconds() - start)
+        host.waitForEvents(remaining - elapsed);
+
+    if (state.FadeActive == 0) return; // a press, a load or the shutdown has the sounds now
+    state.FadeActive = 0;
+    if (state.BellSegment != 0) {
+        audio.dsStopMusicSegment(state.BellSegment);
+        audio.dsSetMasterVolume(0);
+    } else if (state.BellBuffer != 0) {
+        audio.dsStop(state.BellBuffer);
+        audio.dsSetVolume(state.BellBuffer, 0);
+    }
+}
+
+} // namespace
+
+void BellStart(Program& program)
+{
+    AudioLibrary& audio = program.audio;
+    ProgramState& state = program.state;
+    state.FadeActive = 0;
+    audio.dsStopMusicSegment(state.BellSegment);
+    audio.dsStop(state.BellBuffer);
+    audio.dsSetMasterVolume(0);
+    audio.dsSetVolume(state.BellBuffer, 0);
+    if (state.DoorCut == -1) audio.dsStop(state.DoorBuffer);
+    if (state.Noise == -1) audio.dsPlayEx(state.NoiseBuffer, -1000, 0, 0);
+    if (state.BellSegment != 0) audio.dsPlayMusicSegment(state.BellSegment, 1000);
+    else if (state.BellBuffer != 0) audio.dsPlayLooping(state.BellBuffer);
+    if (state.EffectTokyo == -1 && state.BellBuffer != 0) audio.dsSetPositionMSec(state.BellBuffer, 170);
+}
+
+void BellStop(Program& program)
+{
+    AudioLibrary& audio = program.audio;
+    ProgramState& state = program.state;
+    if (state.Noise == -1) audio.dsPlayEx(state.NoiseBuffer, 0, 0, 0);
+    if (state.EffectTachikawa == -1) {
+        FadeTachikawa(program);
+    } else if (state.EffectUrawa == -1) {
+        FadeUrawa(program);
+    } else {
+        audio.dsStopMusicSegment(state.BellSegment);
+        audio.dsStop(state.BellBuffer);
+    }
+}
+
+void FadeTachikawa(Program& program)
+{
+    fade(program, -1000);
+}
+
+void FadeUrawa(Program& program)
+{
+    fade(program, -10000);
+}
+
 QString bellExtension(const QString& path)
 {
     return path.right(4).toLower();

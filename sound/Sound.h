@@ -20,6 +20,17 @@ struct BellDisplay {
 /// to its working copy beside the program, loads the copy by the extension and describes it.
 void LoadBell(Program& program, const BellDisplay& display, const QString& path);
 
+/// The switch went down: the bell starts from its beginning at full volume, with the noise and
+/// the Tokyo style as set.
+void BellStart(Program& program);
+/// The switch came up: the bell stops at once or in the chosen station style. Returns when the
+/// style's wait is over, having handled window events meanwhile.
+void BellStop(Program& program);
+/// The rest of the pass sounds 10 dB down, then the bell stops.
+void FadeTachikawa(Program& program);
+/// The bell falls silent at once; the wait still lasts to the end of the pass.
+void FadeUrawa(Program& program);
+
 /// The last four characters of `path`, in lower case: the only thing that decides a file's type.
 QString bellExtension(const QString& path);
 /// The part of `path` after its last separator; the whole path when it has none.
