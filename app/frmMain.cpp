@@ -17,6 +17,8 @@
 #include <QMouseEvent>
 #include <QUrl>
 #include <QWindow>
+
+#include <cmath>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -102,6 +104,12 @@ frmMain::frmMain(Program& program)
     setFocusProxy(picDest);
     // Drops on the labels and on picDest reach the window: none of them takes drops itself.
     setAcceptDrops(true);
+
+    connect(picDest, &PictureBox::MouseDown, this, &frmMain::picDest_MouseDown);
+    connect(picDest, &PictureBox::MouseUp, this, &frmMain::picDest_MouseUp);
+    connect(picDest, &PictureBox::MouseMove, this, &frmMain::picDest_MouseMove);
+    connect(Timer1, &WindowTimer::Timer, this, &frmMain::Timer1_Timer);
+    connect(tmrVolReset, &WindowTimer::Timer, this, &frmMain::tmrVolReset_Timer);
 }
 
 void frmMain::Load()
@@ -184,10 +192,11 @@ void frmMain::Form_MouseMove(int Button, int, int X, int Y)
     if (Button != 1 || systemMove_) return;
     // Where the window system moves windows itself, hand the drag to it, as a caption bar
     // would; otherwise the window follows the mouse until the button is released.
-    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+    if (!following_ && windowHandle() != nullptr && windowHandle()->startSystemMove()) {
         systemMove_ = true;
         return;
     }
+    following_ = true;
     move(pos() + QPoint(X, Y) - moveGrab_);
 }
 
@@ -227,13 +236,113 @@ void frmMain::Form_Unload(std::int16_t&)
     program_.host.endProgram(0);
 }
 
+void frmMain::drawSwitch(bool pressed)
+{
+    // Drawn before any sound is touched, so the switch answers at once.
+    BlitPicture(*picDest, 0, 0, 48, 48, *picSrc, pressed ? 48 : 0, 0, SRCCOPY);
+    picDest->Refresh();
+}
+
 void frmMain::Form_KeyDown(int, int)
 {
-    // The switch answers keys once it has its input handling.
+    if (ON_Flag != 0) return;
+    drawSwitch(true);
+    ON_Flag = -1;
+    BellStart(program_);
 }
 
 void frmMain::Form_KeyUp(int, int)
 {
+    if (ON_Flag != -1) return;
+    drawSwitch(false);
+    ON_Flag = 0;
+    BellStop(program_);
+    Timer1->setEnabled(true);
+}
+
+void frmMain::Form_DblClick()
+{
+    close();
+}
+
+namespace {
+
+bool onTheButton(float X, float Y)
+{
+    return std::hypot(24.0f - X, 24.0f - Y) < 16.0f;
+}
+
+} // namespace
+
+void frmMain::picDest_MouseDown(int Button, int, float X, float Y)
+{
+    moveGrab_ = picDest->pos() + QPoint(int(X), int(Y));
+    systemMove_ = false;
+    following_ = false;
+    if (!onTheButton(X, Y) || Button != 1 || ON_Flag != 0) return;
+    drawSwitch(true);
+    ON_Flag = -1;
+    BellStart(program_);
+}
+
+void frmMain::picDest_MouseUp(int Button, int Shift, float X, float Y)
+{
+    following_ = false;
+    if (Button == 1 && ON_Flag == -1) {
+        drawSwitch(false);
+        ON_Flag = 0;
+        BellStop(program_);
+        Timer1->setEnabled(true);
+    } else if (Button == 2) {
+        drawSwitch(false);
+        const QPoint at = picDest->pos() + QPoint(int(X), int(Y));
+        Form_MouseDown(2, Shift, at.x(), at.y());
+    }
+}
+
+void frmMain::picDest_MouseMove(int Button, int Shift, float X, float Y)
+{
+    // Once the window follows the mouse it goes on doing so until the release, as a system
+    // move would, even over the button.
+    if (!following_ && (onTheButton(X, Y) || Button != 1 || ON_Flag != 0)) return;
+    const QPoint at = picDest->pos() + QPoint(int(X), int(Y)); // the window's own coordinates
+    Form_MouseMove(Button, Shift, at.x(), at.y());
+}
+
+void frmMain::Timer1_Timer()
+{
+    ProgramState& s = program_.state;
+    AudioLibrary& audio = program_.audio;
+    Timer1->setEnabled(false);
+    if (s.EffectUrawa == -1) {
+        audio.dsSetVolume(s.BellBuffer, 0);
+        audio.dsSetMasterVolume(0);
+    }
+    if (s.Door == -1) {
+        bool bellSounding = false;
+        if (s.DoorCut == -1) {
+            const bool buffer = audio.dsIsPlaying(s.BellBuffer) != 0;
+            const bool segment = audio.dsIsPlayingMusicSegment(s.BellSegment) != 0;
+            bellSounding = buffer || segment;
+        }
+        if (!bellSounding) {
+            const bool playing = audio.dsIsPlaying(s.DoorBuffer) != 0;
+            if (s.DoorATOS == -1 || (s.DoorATOS == 0 && !playing)) audio.dsPlay(s.DoorBuffer);
+        }
+    }
+    tmrVolReset->setEnabled(false);
+    tmrVolReset->setInterval(audio.dsGetBufferMSec(s.DoorBuffer) + 500);
+    tmrVolReset->setEnabled(true);
+}
+
+void frmMain::tmrVolReset_Timer()
+{
+    ProgramState& s = program_.state;
+    AudioLibrary& audio = program_.audio;
+    if (s.Noise == -1) audio.dsPlayEx(s.NoiseBuffer, 0, 0, 0);
+    audio.dsSetMasterVolume(0);
+    audio.dsSetVolume(s.BellBuffer, 0);
+    tmrVolReset->setEnabled(false);
 }
 
 void frmMain::paintEvent(QPaintEvent*)
@@ -265,6 +374,7 @@ void frmMain::keyReleaseEvent(QKeyEvent* event)
 void frmMain::mousePressEvent(QMouseEvent* event)
 {
     systemMove_ = false;
+    following_ = false;
     const QPoint at = event->position().toPoint();
     moveGrab_ = at;
     Form_MouseDown(buttonBits(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
@@ -279,6 +389,13 @@ void frmMain::mouseMoveEvent(QMouseEvent* event)
 void frmMain::mouseReleaseEvent(QMouseEvent*)
 {
     systemMove_ = false;
+    following_ = false;
+}
+
+void frmMain::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    // Only the background: the labels pass their double clicks up, and they must not close.
+    if (childAt(event->position().toPoint()) == nullptr) Form_DblClick();
 }
 
 void frmMain::acceptDrag(QDropEvent& event)

@@ -26,8 +26,25 @@ public:
     /// The shutdown; `Cancel` is never set.
     void Form_Unload(std::int16_t& Cancel);
 
+    /// Any key presses the switch; its repeats find it pressed and do nothing.
     void Form_KeyDown(int KeyCode, int Shift);
+    /// Any key's release releases the switch.
     void Form_KeyUp(int KeyCode, int Shift);
+    /// A double click on the window background closes the program.
+    void Form_DblClick();
+
+    /// The left button on the round button (distance < 16 from (24, 24)) presses the switch.
+    void picDest_MouseDown(int Button, int Shift, float X, float Y);
+    /// The left button's release releases it, wherever it happens; the right button's release
+    /// draws the released switch and opens the shortcut menu.
+    void picDest_MouseUp(int Button, int Shift, float X, float Y);
+    /// The left button held off the round button while released moves the window.
+    void picDest_MouseMove(int Button, int Shift, float X, float Y);
+
+    /// The door delay is over: the announcement, as the settings say.
+    void Timer1_Timer();
+    /// The announcement is over: the closing noise and full volumes again.
+    void tmrVolReset_Timer();
 
     /// Right button (2): the pop-up menu.
     void Form_MouseDown(int Button, int Shift, int X, int Y);
@@ -48,6 +65,7 @@ public:
     WindowTimer* Timer1;
     WindowTimer* tmrVolReset;
     CommonDialog CmDialog;
+    std::int16_t ON_Flag = 0; // -1 while the switch is held down
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -57,16 +75,19 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void acceptDrag(QDropEvent& event);
+    void drawSwitch(bool pressed);
 
     Program& program_;
     QPoint moveGrab_;         // where the button went down, in window coordinates
     bool systemMove_ = false; // the window system is moving the window for this drag
+    bool following_ = false;  // the window follows the mouse for this drag
     bool settingsLoaded_ = false;
     QImage background_;
 };

@@ -17,8 +17,20 @@ public:
     /// Copies the backing image to the screen.
     void Refresh() { update(); }
 
+signals:
+    // Mouse events with the button bits (1 left, 2 right, 4 middle), the shift bits and the
+    // position in pixels. From a press to its release every mouse event comes here, wherever
+    // the pointer goes. A double click counts as a second press.
+    void MouseDown(int Button, int Shift, float X, float Y);
+    void MouseUp(int Button, int Shift, float X, float Y);
+    void MouseMove(int Button, int Shift, float X, float Y);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     QImage image_;
