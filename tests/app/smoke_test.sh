@@ -8,16 +8,7 @@ tarnek=$1
 x11close=$2
 here=$(dirname "$tarnek")
 
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/stderr" ]] && sed 's/^/  tarnek: /' "$work/stderr"; exit 1; }
+source "$(dirname "$0")/xvfb.sh"
 
 # A checksum of what the screen shows in the file-information label of window $1 (at 64, 32,
 # 249 × 28 in the window), read from the virtual screen's frame buffer (an XWD image).
@@ -41,16 +32,9 @@ cp "$here/TARNEK.HLP" "$here/door.wav" "$here/b.wav" "$work/program/"
 mkdir "$work/my bells"
 cp "$here/samples/electric-bell.wav" "$work/my bells/発車 ベル.wav"
 
-exec 3> "$work/display"
 mkdir "$work/fb"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-mkdir -m 700 "$work/runtime"
-export LANG=C.UTF-8 SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
-unset WAYLAND_DISPLAY
+start_xvfb -fbdir "$work/fb"
+export SDL_AUDIODRIVER=dummy
 
 (cd "$work" && exec "$work/program/tarnek") 2> "$work/stderr" &
 app_pid=$!

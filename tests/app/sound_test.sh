@@ -10,30 +10,14 @@ x11close=$2
 levels=$3
 here=$(dirname "$tarnek")
 
-work=$(mktemp -d)
-xvfb_pid=
-app_pid=
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -f "$work/stderr" ]] && sed 's/^/  tarnek: /' "$work/stderr"; exit 1; }
+source "$(dirname "$0")/xvfb.sh"
 
 mkdir "$work/program"
 cp "$tarnek" "$here/door.wav" "$here/b.wav" "$work/program/"
 cp "$here/samples/electric-bell.wav" "$work/bell.wav"
 
-exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-[[ -s "$work/display" ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-mkdir -m 700 "$work/runtime"
-export LANG=C.UTF-8 SDL_AUDIODRIVER=disk QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" XDG_DATA_HOME="$work/data"
-unset WAYLAND_DISPLAY
+start_xvfb
+export SDL_AUDIODRIVER=disk XDG_DATA_HOME="$work/data"
 
 # Runs the program with the bell, holds a key for two seconds, waits, closes it; leaves the
 # sound in $work/$1.raw and its levels in $work/$1.levels. The key's press and release times,

@@ -1,0 +1,24 @@
+# Sourced by the whole-program tests: a scratch folder $work removed on exit together with the
+# program ($app_pid) and a virtual X server started by start_xvfb [extra Xvfb arguments...].
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [[ -f "$work/stderr" ]] && sed 's/^/  tarnek: /' "$work/stderr"; exit 1; }
+
+start_xvfb() {
+  exec 3> "$work/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 "$@" -nolisten tcp > "$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
+  [[ -s "$work/display" ]] || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$work/display")"
+  mkdir -m 700 "$work/runtime"
+  export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
+  unset WAYLAND_DISPLAY
+}
