@@ -2,8 +2,10 @@
 
 #include <QString>
 
-// The stored properties of the common open-file dialog. Showing it comes with the menu that
-// opens it; until then the window keeps what a drop or the settings put here.
+#include <QStringList>
+
+// The stored properties of the common open-file dialog; Host::ShowOpen shows it. Between two
+// uses it keeps the chosen file and filter, and what a drop or the settings put here.
 struct CommonDialog {
     QString DefaultExt = QStringLiteral("mid");
     QString DialogTitle = QStringLiteral("開く");
@@ -12,3 +14,7 @@ struct CommonDialog {
                                     "DirectX ﾐｭｰｼﾞｯｸ ｾｸﾞﾒﾝﾄ ﾌｧｲﾙ (*.sgt)|*.sgt|");
     int FilterIndex = 1;
 };
+
+/// The dialog's filter text ("description|pattern|description|pattern|") as name filters
+/// ("description (pattern)"; a description that already names its pattern stays as it is).
+QStringList nameFiltersOf(const QString& filter);

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QWidget;
+struct CommonDialog;
 
 // Message-box styles and answers, combined as buttons | icon.
 namespace MsgBoxStyle {
@@ -52,6 +53,10 @@ public:
     virtual QString programDirectory() = 0;
     /// Everything after the executable's name on the command line, as one string.
     virtual QString commandLine() = 0;
+    /// Shows the open-file dialog as `dialog` describes it. On a choice, `dialog` takes the
+    /// chosen file's full path and filter index and the result is true; a cancel returns false
+    /// and changes nothing.
+    virtual bool ShowOpen(CommonDialog& dialog) = 0;
     /// Records a file the user opened among the desktop's recently used documents.
     virtual void SHAddToRecentDocs(const QString& path) = 0;
     /// Opens a help file in the help viewer, owned by `owner`.

@@ -1,5 +1,6 @@
 #include "QtHost.h"
 
+#include "CommonDialog.h"
 #include "HelpViewer.h"
 #include "RecentDocuments.h"
 
@@ -7,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
@@ -131,6 +133,29 @@ QString QtHost::commandLine()
 {
     // The shell has already split and unquoted the words; joining them gives one string back.
     return arguments_.mid(1).join(QLatin1Char(' '));
+}
+
+bool QtHost::ShowOpen(CommonDialog& dialog)
+{
+    QFileDialog box(nullptr, dialog.DialogTitle);
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = nameFiltersOf(dialog.Filter);
+    box.setNameFilters(filters);
+    if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size()) box.selectNameFilter(filters[dialog.FilterIndex - 1]);
+    box.setDefaultSuffix(dialog.DefaultExt);
+    // A full path (a dropped file, the last choice) opens in its folder; a pattern just fills the name.
+    const QFileInfo file(dialog.FileName);
+    if (file.isAbsolute()) {
+        box.setDirectory(file.absolutePath());
+        box.selectFile(file.fileName());
+    } else {
+        box.selectFile(dialog.FileName);
+    }
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
+    dialog.FileName = box.selectedFiles().constFirst();
+    dialog.FilterIndex = int(filters.indexOf(box.selectedNameFilter())) + 1;
+    return true;
 }
 
 void QtHost::SHAddToRecentDocs(const QString& path)

@@ -23,6 +23,7 @@ public:
     void setMousePointer(MousePointer pointer) override;
     QString programDirectory() override;
     QString commandLine() override;
+    bool ShowOpen(CommonDialog& dialog) override;
     void SHAddToRecentDocs(const QString& path) override;
     void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
     [[noreturn]] void endProgram(int exitCode) override;

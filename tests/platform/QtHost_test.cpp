@@ -1,8 +1,13 @@
+#include "CommonDialog.h"
 #include "HelpViewer.h"
 #include "QtHost.h"
 #include "WindowTimer.h"
 
 #include <gtest/gtest.h>
+
+#include <QFileInfo>
+
+#include <QFileDialog>
 
 #include <QApplication>
 #include <QDir>
@@ -137,6 +142,57 @@ TEST(WindowTimer, TicksOnlyWhileEnabledWithAnInterval)
     timer.setInterval(0);
     timer.setEnabled(true);
     EXPECT_FALSE(timer.isCounting());
+}
+
+} // namespace
+
+namespace {
+
+TEST(CommonDialog, TheFilterTextBecomesNameFilters)
+{
+    const CommonDialog dialog;
+    EXPECT_EQ(nameFiltersOf(dialog.Filter),
+              (QStringList{QStringLiteral("MIDI ﾌｧｲﾙ (*.mid)"), QStringLiteral("WAVE ﾌｧｲﾙ (*.wav)"),
+                           QStringLiteral("DirectX ﾐｭｰｼﾞｯｸ ｾｸﾞﾒﾝﾄ ﾌｧｲﾙ (*.sgt)")}));
+    EXPECT_EQ(nameFiltersOf(QStringLiteral("Sounds|*.wav;*.mid|")), QStringList{QStringLiteral("Sounds (*.wav;*.mid)")});
+    EXPECT_TRUE(nameFiltersOf(QString()).isEmpty());
+    EXPECT_TRUE(nameFiltersOf(QStringLiteral("only a description")).isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// The real dialog, answered from a timer once it is up.
+void answerOpenDialog(bool accept)
+{
+    QTimer::singleShot(50, [accept] {
+        auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("開く"));
+        if (accept) static_cast<QDialog*>(box)->accept(); // the dialog's own accept checks the chosen file
+        else box->reject();
+    });
+}
+
+TEST(CommonDialog, OpenReturnsTheChosenFileAndFilterOrACancel)
+{
+    QtHost host({QStringLiteral("tarnek")});
+    QTemporaryDir dir;
+    const QString bell = dir.filePath(QStringLiteral("bell.wav"));
+    QFile(bell).open(QIODevice::WriteOnly);
+
+    CommonDialog dialog;
+    dialog.FileName = bell;
+    dialog.FilterIndex = 2;
+    answerOpenDialog(false);
+    EXPECT_FALSE(host.ShowOpen(dialog));
+    EXPECT_EQ(dialog.FileName, bell); // a cancel changes nothing
+
+    answerOpenDialog(true);
+    ASSERT_TRUE(host.ShowOpen(dialog));
+    EXPECT_EQ(QFileInfo(dialog.FileName).canonicalFilePath(), QFileInfo(bell).canonicalFilePath());
+    EXPECT_EQ(dialog.FilterIndex, 2);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "FakeHost.h"
 
+#include "CommonDialog.h"
+
 MsgBoxResult FakeHost::MsgBox(const QString& prompt, int style, const QString& title)
 {
     messages.push_back({prompt, style, title.isEmpty() ? appTitle() : title});
@@ -46,4 +48,16 @@ void FakeHost::winHelp(QWidget* owner, const QString& helpFile, int command, int
 void FakeHost::endProgram(int exitCode)
 {
     if (!endedWith) endedWith = exitCode;
+}
+
+bool FakeHost::ShowOpen(CommonDialog& dialog)
+{
+    ++openDialogs;
+    if (openAnswers.empty()) return false;
+    const std::optional<OpenChoice> answer = openAnswers.front();
+    openAnswers.pop_front();
+    if (!answer) return false;
+    dialog.FileName = answer->file;
+    dialog.FilterIndex = answer->filterIndex;
+    return true;
 }

@@ -34,12 +34,18 @@ public:
     double clockStepPerRead = 0.0;         // added after every clock read
     std::function<void()> onDoEvents;      // runs inside each DoEvents / waitForEvents
     std::function<void(const HelpCall&)> onWinHelp;
+    struct OpenChoice {
+        QString file;
+        int filterIndex;
+    };
+    std::deque<std::optional<OpenChoice>> openAnswers; // taken in order; nullopt or none left: cancel
 
     // Records
     std::vector<Message> messages;
     std::vector<MousePointer> pointers;
     std::vector<HelpCall> helpCalls;
     QStringList recentDocs;
+    int openDialogs = 0;
     int doEventsCount = 0;
     std::optional<int> endedWith;
 
@@ -51,6 +57,7 @@ public:
     void setMousePointer(MousePointer pointer) override;
     QString programDirectory() override { return programDir; }
     QString commandLine() override { return commandLineText; }
+    bool ShowOpen(CommonDialog& dialog) override;
     void SHAddToRecentDocs(const QString& path) override { recentDocs.push_back(path); }
     void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
     void endProgram(int exitCode) override;
