@@ -2,6 +2,7 @@
 
 #include "AudioLibrary.h"
 #include "Basic.h"
+#include "Door.h"
 #include "Host.h"
 #include "INI.h"
 #include "PictureBox.h"
@@ -9,6 +10,7 @@
 #include "Sound.h"
 #include "VbDSound.h"
 #include "WindowTimer.h"
+#include "frmMenus.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -112,6 +114,19 @@ frmMain::frmMain(Program& program)
     connect(tmrVolReset, &WindowTimer::Timer, this, &frmMain::tmrVolReset_Timer);
 }
 
+frmMain::~frmMain() = default;
+
+frmMenus& frmMain::menus()
+{
+    if (!menus_) menus_ = std::make_unique<frmMenus>(program_, MainWindowParts{*this, *lblFileName, *lblFileInfo, *Timer1, CmDialog});
+    return *menus_;
+}
+
+SettingsTargets frmMain::settingsTargets()
+{
+    return SettingsTargets{*this, *Timer1, CmDialog, &menus()};
+}
+
 void frmMain::Load()
 {
     if (Form_Load()) {
@@ -158,8 +173,9 @@ bool frmMain::Form_Load()
     QFile::remove(dir + QStringLiteral("~tarnek.mid"));
     QFile::remove(dir + QStringLiteral("~tarnek.wav"));
 
-    LoadSettings(program_, SettingsTargets{*this, *Timer1, CmDialog});
+    LoadSettings(program_, settingsTargets());
     settingsLoaded_ = true;
+    BuildDoorMenus(program_, menus());
 
     const QString commandLine = host.commandLine();
     if (!commandLine.isEmpty()) {
@@ -184,7 +200,7 @@ void frmMain::DropFile(const QString& strFN)
 void frmMain::Form_MouseDown(int Button, int, int, int)
 {
     if (Button != 2) return;
-    // The pop-up menu comes with the menu form.
+    menus().popUp(QCursor::pos());
 }
 
 void frmMain::Form_MouseMove(int Button, int, int X, int Y)
@@ -232,7 +248,7 @@ void frmMain::Form_Unload(std::int16_t&)
     audio.dsQuit();
     // A run whose start-up stopped before the settings were read holds only defaults: writing
     // them would throw away the user's stored choices.
-    if (settingsLoaded_) SaveSettings(program_, SettingsTargets{*this, *Timer1, CmDialog});
+    if (settingsLoaded_) SaveSettings(program_, settingsTargets());
     program_.host.endProgram(0);
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "CommonDialog.h"
+#include "INI.h"
 
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 
 class QLabel;
+class frmMenus;
 class QMimeData;
 class PictureBox;
 class WindowTimer;
@@ -17,6 +20,10 @@ class frmMain final : public QWidget {
     Q_OBJECT
 public:
     explicit frmMain(Program& program);
+    ~frmMain() override;
+
+    /// The menus, made on first use.
+    frmMenus& menus();
 
     /// Runs the start-up and shows the window unless the start-up ended the program.
     void Load();
@@ -84,7 +91,10 @@ private:
     void acceptDrag(QDropEvent& event);
     void drawSwitch(bool pressed);
 
+    SettingsTargets settingsTargets();
+
     Program& program_;
+    std::unique_ptr<frmMenus> menus_;
     QPoint moveGrab_;         // where the button went down, in window coordinates
     bool systemMove_ = false; // the window system is moving the window for this drag
     bool following_ = false;  // the window follows the mouse for this drag

@@ -95,7 +95,7 @@ void LoadSettings(Program& program, const SettingsTargets& targets)
     s.TopMost = -1; // every run starts above the other windows
     SetTopMost(targets.window, s.TopMost);
 
-    // The effect menus' check marks follow when the menus exist.
+    if (targets.menus != nullptr) targets.menus->setEffectChecks(s);
 
     if (s.DoorDelay < 0) s.DoorDelay = 0;
     // 16-bit arithmetic, as the field's type: 32767 + 1 does not fit, and the interval stays.

@@ -9,11 +9,21 @@ class QWidget;
 class WindowTimer;
 struct Program;
 
+struct ProgramState;
+
+/// The effect items' check marks, which show the effect settings.
+class EffectChecks {
+public:
+    virtual ~EffectChecks() = default;
+    virtual void setEffectChecks(const ProgramState& state) = 0;
+};
+
 /// What the settings act on in the main window.
 struct SettingsTargets {
     QWidget& window;
     WindowTimer& Timer1;
     CommonDialog& CmDialog;
+    EffectChecks* menus = nullptr; // none before the menus exist
 };
 
 inline const QString kSettingsFile = QStringLiteral("tarnek.ini");

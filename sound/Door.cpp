@@ -1,5 +1,10 @@
 #include "Door.h"
 
+#include "AudioLibrary.h"
+#include "Host.h"
+#include "Program.h"
+#include "VbDSound.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -46,4 +51,24 @@ QStringList doorFileNames(const QString& programDir)
     for (const QFileInfo& file : dir.entryInfoList(QDir::Files, QDir::Unsorted))
         if (file.fileName().endsWith(QStringLiteral(".wav"), Qt::CaseInsensitive)) names << file.fileName();
     return names;
+}
+
+void BuildDoorMenus(Program& program, DoorMenus& menus)
+{
+    const QString programDir = program.host.programDirectory();
+    QStringList names = doorFileNames(programDir);
+    if (names.isEmpty()) return;
+    SortNames(names);
+    ProgramState& state = program.state;
+    const QDir door(doorDirectory(programDir));
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        menus.addDoorEntry(names[k]);
+        if (names[k] == state.DoorWAV) {
+            program.audio.dsFree(state.DoorBuffer);
+            state.DoorBuffer = LoadWave(program, door.filePath(names[k]), 1);
+            menus.setDoorChecked(0, false);
+        } else {
+            menus.setDoorChecked(int(k) + 1, false);
+        }
+    }
 }

@@ -15,3 +15,19 @@ QString doorDirectory(const QString& programDir);
 /// The WAVE files of the door folder, as a plain directory search lists them: file names
 /// without directory, ending in ".wav" in any case, hidden files left out, in no set order.
 QStringList doorFileNames(const QString& programDir);
+
+struct Program;
+
+/// What the door list is shown in: two trees of entries, entry 0 the standard announcement.
+class DoorMenus {
+public:
+    virtual ~DoorMenus() = default;
+    /// Adds an entry with `caption` to both trees; it starts with entry 0's check mark.
+    virtual void addDoorEntry(const QString& caption) = 0;
+    /// Sets the check mark of entry `index` in both trees.
+    virtual void setDoorChecked(int index, bool checked) = 0;
+};
+
+/// Lists the door folder into `menus`, sorted, and loads the announcement the settings name
+/// (an exact, case-sensitive match of DoorWAV); exactly one entry stays checked.
+void BuildDoorMenus(Program& program, DoorMenus& menus);

@@ -5,6 +5,7 @@
 #include "Program.h"
 #include "WindowTimer.h"
 #include "frmMain.h"
+#include "frmMenus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +14,10 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -141,8 +145,11 @@ TEST_F(Switch, ARightClickDrawsTheReleasedSwitchAndLeavesTheBell)
     key(QEvent::KeyPress);
     mouse(*form->picDest, QEvent::MouseButtonPress, {24, 24}, Qt::RightButton, Qt::RightButton);
     EXPECT_TRUE(showsPressed()); // a right press alone does nothing
+    EXPECT_FALSE(form->menus().mnuTitle->isVisible());
     mouse(*form->picDest, QEvent::MouseButtonRelease, {24, 24}, Qt::RightButton, Qt::NoButton);
     EXPECT_TRUE(showsReleased());
+    EXPECT_TRUE(form->menus().mnuTitle->isVisible()); // the shortcut menu opens on the release
+    form->menus().mnuTitle->close();
     EXPECT_EQ(form->ON_Flag, -1);
     EXPECT_EQ(count("dsStop(11)"), 1); // only the start's
     key(QEvent::KeyRelease);
@@ -156,6 +163,28 @@ TEST_F(Switch, OnlyADoubleClickOnTheBackgroundCloses)
     EXPECT_FALSE(host.endedWith);
     mouse(*form, QEvent::MouseButtonDblClick, {200, 60}, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(host.endedWith, 0);
+}
+
+TEST_F(Switch, TheRightButtonOnTheBackgroundOrALabelOpensTheMenu)
+{
+    for (QWidget* target : {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(form->lblFileName)}) {
+        mouse(*target, QEvent::MouseButtonPress, {2, 2}, Qt::RightButton, Qt::RightButton);
+        EXPECT_TRUE(form->menus().mnuTitle->isVisible());
+        form->menus().mnuTitle->close();
+        mouse(*target, QEvent::MouseButtonRelease, {2, 2}, Qt::RightButton, Qt::NoButton);
+    }
+    mouse(*form, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_FALSE(form->menus().mnuTitle->isVisible());
+}
+
+TEST_F(Switch, ExitAndHelpCommands)
+{
+    form->menus().mnuHelp->trigger();
+    ASSERT_EQ(host.helpCalls.size(), 1u);
+    EXPECT_EQ(host.helpCalls[0].helpFile, QStringLiteral("TARNEK.HLP"));
+    form->menus().mnuExit->trigger();
+    EXPECT_EQ(host.endedWith, 0);
+    EXPECT_TRUE(QFile::exists(QDir(programDir.path()).filePath(QStringLiteral("tarnek.ini")))); // written on the way out
 }
 
 struct Door : Switch {

@@ -7,6 +7,7 @@
 #include "Program.h"
 #include "WindowTimer.h"
 #include "frmMain.h"
+#include "frmMenus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -400,6 +401,29 @@ TEST_F(StartUp, ARunWithoutMusicLeavesTheStoredSettingsAlone)
     std::int16_t cancel = 0;
     form->Form_Unload(cancel);
     EXPECT_EQ(readFile(ini), choices);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StartUp, TheSavedDoorAnnouncementIsCheckedAndLoaded)
+{
+    QDir(programDir.path()).mkpath(QStringLiteral("Door"));
+    for (const char* name : {"Door/b.wav", "Door/a.wav", "tarnek.ini"}) {
+        QFile file(programDir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(name) == "tarnek.ini" ? "[TARNEK 1.10]\nDoorWAV=b.wav\n" : "RIFF....WAVE");
+    }
+    audio.script("dsCreateDSB", {21}); // the announcement from Door/
+    form->Load();
+    frmMenus& menus = form->menus();
+    ASSERT_EQ(menus.mnuDoor.size(), 3u);
+    EXPECT_EQ(menus.mnuDoor[2]->text(), QStringLiteral("b.wav"));
+    EXPECT_TRUE(menus.mnuDoor[2]->isChecked());
+    EXPECT_TRUE(menus.mnuDoor2[2]->isChecked());
+    EXPECT_FALSE(menus.mnuDoor[0]->isChecked());
+    EXPECT_EQ(program.state.DoorBuffer, 21);
 }
 
 } // namespace
