@@ -5,6 +5,7 @@
 #include "Door.h"
 #include "Host.h"
 #include "INI.h"
+#include "InputBits.h"
 #include "PictureBox.h"
 #include "Program.h"
 #include "Sound.h"
@@ -54,24 +55,11 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QPoint& position)
 
 } // namespace
 
-int buttonBits(Qt::MouseButtons buttons)
-{
-    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
-           (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
-}
-
 QString commandLineFile(const QString& commandLine)
 {
     if (!commandLine.startsWith(QLatin1Char('"'))) return commandLine;
     // A lone double quote leaves nothing to open.
     return commandLine.size() < 2 ? QString() : commandLine.mid(1, commandLine.size() - 2);
-}
-
-int shiftState(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) |
-           (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
-           (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
 }
 
 frmMain::frmMain(Program& program)

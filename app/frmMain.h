@@ -102,10 +102,6 @@ private:
     QImage background_;
 };
 
-/// Shift-state bits of a key or mouse event: 1 Shift, 2 Ctrl, 4 Alt.
-int shiftState(Qt::KeyboardModifiers modifiers);
-/// Mouse-button bits: 1 left, 2 right, 4 middle.
-int buttonBits(Qt::MouseButtons buttons);
 /// The command line as the file to open: taken whole; a leading double quote takes the first
 /// and the last character away. Empty when nothing is left to open.
 QString commandLineFile(const QString& commandLine);

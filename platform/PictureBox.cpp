@@ -1,5 +1,7 @@
 #include "PictureBox.h"
 
+#include "InputBits.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,26 +24,11 @@ void PictureBox::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, image_);
 }
 
-namespace {
-
-int bits(Qt::MouseButtons buttons)
-{
-    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) | (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
-           (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
-}
-
-int shiftBits(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers.testFlag(Qt::ShiftModifier) ? 1 : 0) | (modifiers.testFlag(Qt::ControlModifier) ? 2 : 0) |
-           (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
-}
-
-} // namespace
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MouseDown(bits(event->button()), shiftBits(event->modifiers()), float(at.x()), float(at.y()));
+    emit MouseDown(buttonBits(event->button()), shiftState(event->modifiers()), float(at.x()), float(at.y()));
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event)
@@ -52,11 +39,11 @@ void PictureBox::mouseDoubleClickEvent(QMouseEvent* event)
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MouseUp(bits(event->button()), shiftBits(event->modifiers()), float(at.x()), float(at.y()));
+    emit MouseUp(buttonBits(event->button()), shiftState(event->modifiers()), float(at.x()), float(at.y()));
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MouseMove(bits(event->buttons()), shiftBits(event->modifiers()), float(at.x()), float(at.y()));
+    emit MouseMove(buttonBits(event->buttons()), shiftState(event->modifiers()), float(at.x()), float(at.y()));
 }
