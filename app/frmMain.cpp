@@ -30,20 +30,10 @@ namespace {
 
 const QString kTitle = QStringLiteral("タルネク");
 
-QFont labelFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("sans-serif")});
-    font.setPointSize(9);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
 QLabel* makeLabel(QWidget* parent, const QString& text, const QPoint& position)
 {
     auto* label = new QLabel(text, parent);
-    label->setFont(labelFont());
+    label->setFont(gothicFont());
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
     label->setPalette(palette);

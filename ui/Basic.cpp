@@ -3,6 +3,7 @@
 #include "Host.h"
 #include "PictureBox.h"
 
+#include <QFont>
 #include <QPainter>
 #include <QWidget>
 #include <QWindow>
@@ -45,4 +46,14 @@ void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile)
         failure = QString::fromUtf8(error.what());
     }
     if (!failure.isEmpty()) host.MsgBox(failure, MsgBoxStyle::vbOKOnly);
+}
+
+QFont gothicFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("sans-serif")});
+    font.setPointSize(9);
+    font.setWeight(QFont::Normal);
+    return font;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class Host;
+class QFont;
 class PictureBox;
 class QWidget;
 
@@ -31,3 +32,7 @@ void SetForeground(QWidget& form);
 /// Opens the help file at its contents, owned by the main window. A failure is shown in a
 /// message box and never passed on.
 void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile = kHelpFile);
+
+/// The program's text face: "MS UI Gothic" 9 pt where it exists, else the IPA Gothic, else the
+/// system's sans serif.
+QFont gothicFont();
