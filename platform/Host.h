@@ -61,6 +61,9 @@ public:
     virtual void SHAddToRecentDocs(const QString& path) = 0;
     /// Opens a help file in the help viewer, owned by `owner`.
     virtual void winHelp(QWidget* owner, const QString& helpFile, int command, int data) = 0;
+    /// Asks the desktop to carry out `operation` ("open") on `file`: a web address, a "mailto:"
+    /// address or a path. Fire and forget: whether anything opened is not reported.
+    virtual void ShellExecute(QWidget* owner, const QString& operation, const QString& file) = 0;
     /// Ends the program at once: no further events, no other window's unload handlers.
     virtual void endProgram(int exitCode) = 0;
 };

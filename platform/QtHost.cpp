@@ -7,11 +7,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QUrl>
 
 #include <cmath>
 #include <cstdio>
@@ -167,6 +169,14 @@ void QtHost::winHelp(QWidget* owner, const QString& helpFile, int command, int)
 {
     if (helpViewer_.isNull()) helpViewer_ = new HelpViewer(owner);
     if (command == HELP_CONTENTS) helpViewer_->openContents(helpFile, programDirectory());
+}
+
+void QtHost::ShellExecute(QWidget*, const QString& operation, const QString& file)
+{
+    if (operation != QLatin1String("open") || file.isEmpty()) return;
+    QUrl target(file);
+    if (target.scheme().isEmpty()) target = QUrl::fromLocalFile(file);
+    QDesktopServices::openUrl(target); // the desktop's own handler; its result is not ours to show
 }
 
 void QtHost::endProgram(int exitCode)

@@ -26,6 +26,7 @@ public:
     bool ShowOpen(CommonDialog& dialog) override;
     void SHAddToRecentDocs(const QString& path) override;
     void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
+    void ShellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     [[noreturn]] void endProgram(int exitCode) override;
 
 private:

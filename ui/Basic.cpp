@@ -4,7 +4,10 @@
 #include "PictureBox.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -56,4 +59,20 @@ QFont gothicFont()
     font.setPointSize(9);
     font.setWeight(QFont::Normal);
     return font;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    constexpr int twipsPerPixel = 15;
+    return {left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel, height / twipsPerPixel};
+}
+
+void centreOnScreen(QWidget& window, const QWidget* reference)
+{
+    QScreen* screen = reference != nullptr ? reference->screen() : nullptr;
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
 }

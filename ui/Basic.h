@@ -6,6 +6,7 @@
 
 class Host;
 class QFont;
+class QRect;
 class PictureBox;
 class QWidget;
 
@@ -36,3 +37,10 @@ void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile = kHelpFi
 /// The program's text face: "MS UI Gothic" 9 pt where it exists, else the IPA Gothic, else the
 /// system's sans serif.
 QFont gothicFont();
+
+/// A rectangle given in twips (1/1440 inch) as the pixels of a 96-dpi screen: 15 twips a pixel.
+QRect twipsRect(int left, int top, int width, int height);
+
+/// Centres a top-level window on the screen that `reference` is on (the primary screen when it
+/// has none).
+void centreOnScreen(QWidget& window, const QWidget* reference);

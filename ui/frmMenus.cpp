@@ -7,6 +7,8 @@
 #include "Program.h"
 #include "Sound.h"
 #include "VbDSound.h"
+#include "frmAbout.h"
+#include "frmOptions.h"
 
 #include <QDir>
 #include <QMenu>
@@ -124,9 +126,14 @@ void frmMenus::setEffectChecks(const ProgramState& s)
     mnuEffectUrawa2->setChecked(s.EffectUrawa != 0);
 }
 
+SettingsTargets frmMenus::targets()
+{
+    return SettingsTargets{main_.window, main_.Timer1, main_.CmDialog, this};
+}
+
 void frmMenus::save()
 {
-    SaveSettings(program_, SettingsTargets{main_.window, main_.Timer1, main_.CmDialog, this});
+    SaveSettings(program_, targets());
 }
 
 void frmMenus::mnuFileOpen_Click()
@@ -195,7 +202,8 @@ void frmMenus::mnuDoor_Click(int index)
 
 void frmMenus::mnuOptions_Click()
 {
-    // The options dialog comes with its own form.
+    frmOptions dialog(program_, targets()); // made anew for every opening
+    dialog.showModal();
 }
 
 void frmMenus::mnuHelp_Click()
@@ -205,5 +213,6 @@ void frmMenus::mnuHelp_Click()
 
 void frmMenus::mnuAbout_Click()
 {
-    // The version dialog comes with its own form.
+    frmAbout dialog(program_, main_.window);
+    dialog.showModal();
 }

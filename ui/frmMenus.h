@@ -79,6 +79,7 @@ public:
 
 private:
     void toggle(QAction* item, QAction* twin, std::int16_t& setting);
+    SettingsTargets targets();
     void save();
 
     Program& program_;

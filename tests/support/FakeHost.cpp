@@ -45,6 +45,12 @@ void FakeHost::winHelp(QWidget* owner, const QString& helpFile, int command, int
     if (onWinHelp) onWinHelp(helpCalls.back());
 }
 
+void FakeHost::ShellExecute(QWidget* owner, const QString& operation, const QString& file)
+{
+    shellCalls.push_back({owner, operation, file});
+    if (onShellExecute) onShellExecute(shellCalls.back());
+}
+
 void FakeHost::endProgram(int exitCode)
 {
     if (!endedWith) endedWith = exitCode;

@@ -45,6 +45,13 @@ public:
     std::vector<MousePointer> pointers;
     std::vector<HelpCall> helpCalls;
     QStringList recentDocs;
+    struct ShellCall {
+        QWidget* owner;
+        QString operation;
+        QString file;
+    };
+    std::vector<ShellCall> shellCalls;
+    std::function<void(const ShellCall&)> onShellExecute;
     int openDialogs = 0;
     int doEventsCount = 0;
     std::optional<int> endedWith;
@@ -60,5 +67,6 @@ public:
     bool ShowOpen(CommonDialog& dialog) override;
     void SHAddToRecentDocs(const QString& path) override { recentDocs.push_back(path); }
     void winHelp(QWidget* owner, const QString& helpFile, int command, int data) override;
+    void ShellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     void endProgram(int exitCode) override;
 };
