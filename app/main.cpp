@@ -27,7 +27,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnek"));
-    QApplication::setApplicationDisplayName(QStringLiteral("タルネク"));
+    // No display name: X11 would append it to every dialog's caption.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
     enableDetectableAutoRepeat();
 

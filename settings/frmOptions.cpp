@@ -101,8 +101,11 @@ frmOptions::frmOptions(Program& program, const SettingsTargets& main)
 void frmOptions::showModal()
 {
     Form_Load();
-    centreOnScreen(*this, &main_.window);
     skipTaskbar(*this);
+    setWindowModality(Qt::ApplicationModal); // before it shows: the main window takes no input
+    centreOnScreen(*this, &main_.window);
+    show();
+    centreOnScreen(*this, &main_.window); // again, now that the frame is known
     cmdOK->setFocus();
     exec();
 }

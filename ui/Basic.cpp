@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QRect>
 #include <QScreen>
@@ -54,8 +55,10 @@ void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile)
 QFont gothicFont()
 {
     QFont font;
-    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("sans-serif")});
+    // The proportional IPA face first: the layouts were measured with a proportional Gothic,
+    // and the fixed-width one overflows them ("E-Mail:" in 36 pixels).
+    font.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("sans-serif")});
     font.setPointSize(9);
     font.setWeight(QFont::Normal);
     return font;
@@ -75,4 +78,9 @@ void centreOnScreen(QWidget& window, const QWidget* reference)
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
+}
+
+void fitToText(QLabel& label)
+{
+    label.resize(label.size().expandedTo(label.sizeHint()));
 }

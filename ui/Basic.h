@@ -6,6 +6,7 @@
 
 class Host;
 class QFont;
+class QLabel;
 class QRect;
 class PictureBox;
 class QWidget;
@@ -34,8 +35,8 @@ void SetForeground(QWidget& form);
 /// message box and never passed on.
 void ShowHelp(Host& host, QWidget& mainWindow, const QString& helpFile = kHelpFile);
 
-/// The program's text face: "MS UI Gothic" 9 pt where it exists, else the IPA Gothic, else the
-/// system's sans serif.
+/// The program's text face: "MS UI Gothic" 9 pt where it exists, else the IPA P Gothic or IPA
+/// Gothic, else the system's sans serif.
 QFont gothicFont();
 
 /// A rectangle given in twips (1/1440 inch) as the pixels of a 96-dpi screen: 15 twips a pixel.
@@ -44,3 +45,7 @@ QRect twipsRect(int left, int top, int width, int height);
 /// Centres a top-level window on the screen that `reference` is on (the primary screen when it
 /// has none).
 void centreOnScreen(QWidget& window, const QWidget* reference);
+
+/// Lets a label grow from its top-left corner when its text needs more room than it has: the
+/// designed sizes were measured with a face this system may not have.
+void fitToText(QLabel& label);

@@ -83,10 +83,11 @@ frmAbout::frmAbout(Program& program, QWidget& mainWindow, ProgramVersion version
         underlined.setUnderline(true);
         link->setFont(underlined);
         link->setCursor(hand);
-        // An address set at build time may be longer than the design left room for.
-        link->resize(std::max(link->width(), link->sizeHint().width()), link->height());
         link->installEventFilter(this);
     }
+
+    for (QLabel* text : {lblTitle, lblVersion, lblDescription, Label3, lblURL[0], Label4, lblURL[1]})
+        fitToText(*text);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setGeometry(twipsRect(4245, 2625, 1380, 345));
@@ -97,8 +98,11 @@ frmAbout::frmAbout(Program& program, QWidget& mainWindow, ProgramVersion version
 void frmAbout::showModal()
 {
     Form_Load();
-    centreOnScreen(*this, &mainWindow_);
     skipTaskbar(*this);
+    setWindowModality(Qt::ApplicationModal); // before it shows: the main window takes no input
+    centreOnScreen(*this, &mainWindow_);
+    show();
+    centreOnScreen(*this, &mainWindow_); // again, now that the frame is known
     cmdOK->setFocus();
     exec();
 }
@@ -112,6 +116,8 @@ void frmAbout::Form_Load()
     setWindowTitle(Host::appTitle() + QStringLiteral(" のバージョン情報"));
     lblVersion->setText(versionText(version_));
     lblTitle->setText(Host::appTitle());
+    fitToText(*lblVersion);
+    fitToText(*lblTitle);
 }
 
 void frmAbout::lblURL_Click(int index)

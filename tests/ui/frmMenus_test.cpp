@@ -4,11 +4,16 @@
 #include "FakeHost.h"
 #include "Program.h"
 #include "WindowTimer.h"
+#include "Basic.h"
+#include "frmAbout.h"
 #include "frmMenus.h"
+#include "frmOptions.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QDir>
@@ -16,10 +21,15 @@
 #include <QLabel>
 #include <QImage>
 #include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -254,6 +264,71 @@ TEST_F(Menus, EitherMouseButtonChoosesAnItem)
         menus.mnuDoors->close();
         menus.mnuTitle->close();
     }
+}
+
+} // namespace
+
+namespace {
+
+// Runs `answer` on the modal dialog a command opens, from inside its modal loop.
+template <typename Dialog>
+bool answerModal(std::function<void()> command, std::function<void(Dialog&)> answer)
+{
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) { // not modal: close it, so that the test fails rather than hangs
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<Dialog*>(w) && w->isVisible()) w->close();
+            return;
+        }
+        seen = true;
+        answer(*dialog);
+    });
+    command();
+    QCoreApplication::processEvents(); // a timer that found no dialog is spent
+    return seen;
+}
+
+TEST_F(Menus, OptionsAndVersionOpenTheirDialogsModallyCentredAndOutOfTheWay)
+{
+    window.winId();
+    program.state.TopMost = -1;
+    SetTopMost(window, -1);
+    const auto topMost = [&] { return window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); };
+    const QPoint centre = window.screen()->availableGeometry().center();
+
+    // Esc from the shortcut menu's item, OK from the mirror's: one dialog each time, made anew.
+    EXPECT_TRUE(answerModal<frmOptions>([&] { menus.mnuOptions->trigger(); }, [&](frmOptions& d) {
+        EXPECT_TRUE(d.isModal());
+        EXPECT_FALSE(topMost());
+        EXPECT_LE((d.frameGeometry().center() - centre).manhattanLength(), 1);
+        EXPECT_EQ(d.focusWidget(), d.cmdOK);
+        d.chkNoise->setChecked(true);
+        QTest::keyClick(&d, Qt::Key_Escape);
+    }));
+    EXPECT_TRUE(topMost());
+    EXPECT_EQ(program.state.Noise, 0);
+    EXPECT_TRUE(stored().isEmpty());
+
+    EXPECT_TRUE(answerModal<frmOptions>([&] { menus.mnuOption2->trigger(); }, [&](frmOptions& d) {
+        EXPECT_FALSE(d.chkNoise->isChecked());
+        d.chkNoise->setChecked(true);
+        QTest::keyClick(&d, Qt::Key_Return);
+    }));
+    EXPECT_EQ(program.state.Noise, -1);
+    EXPECT_TRUE(stored().contains("Noise=Yes"));
+    EXPECT_TRUE(topMost());
+
+    EXPECT_TRUE(answerModal<frmAbout>([&] { menus.mnuAbout->trigger(); }, [&](frmAbout& d) {
+        EXPECT_TRUE(d.isModal());
+        EXPECT_FALSE(topMost());
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("タルネク のバージョン情報"));
+        EXPECT_LE((d.frameGeometry().center() - centre).manhattanLength(), 1);
+        QTest::keyClick(&d, Qt::Key_Escape);
+    }));
+    EXPECT_TRUE(topMost());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 } // namespace
