@@ -63,10 +63,13 @@ check_dialog "$about" "タルネク のバージョン情報" 382 237
 xdotool mousemove --window "$about" 60 182 click 1
 for _ in $(seq 50); do [[ -s "$work/opened" ]] && break; sleep 0.1; done
 [[ "$(cat "$work/opened" 2>/dev/null)" == "https://example.org/tarnek/" ]] || fail "the link opened: $(cat "$work/opened" 2>/dev/null)"
+xdotool mousemove --window "$about" 60 198 click 1
+for _ in $(seq 50); do [[ $(wc -l < "$work/opened") -ge 2 ]] && break; sleep 0.1; done
+[[ "$(sed -n 2p "$work/opened")" == "mailto:info@example.org" ]] || fail "the e-mail link opened: $(cat "$work/opened")"
 xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key Return
 gone "$about" || fail "Enter did not close the version dialog"
-echo "dialogs: version dialog 382x237 off the taskbar, its link handed to xdg-open, closed by Enter"
+echo "dialogs: version dialog 382x237 off the taskbar, both links handed to xdg-open, closed by Enter"
 
 # The options dialog: three items up from the bottom; the noise box by its access key, then OK.
 options=$(open_dialog "オプション" Up Up Up Return)
