@@ -1,6 +1,7 @@
 #include "Program.h"
 #include "QtHost.h"
 #include "VbDSnd2.h"
+#include "WindowSystemChoice.h"
 #include "X11AutoRepeat.h"
 #include "frmMain.h"
 
@@ -25,6 +26,7 @@ std::vector<std::string> soundFontCandidates()
 
 int main(int argc, char* argv[])
 {
+    chooseWindowSystem(argc, argv); // the panel places itself, stays on top and moves itself
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnek"));
     // No display name: X11 would append it to every dialog's caption.
