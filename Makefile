@@ -7,7 +7,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
 
-.PHONY: all setup build build-asan run test test-normal test-asan clean
+.PHONY: all setup build build-asan run test test-normal test-asan install uninstall clean
 
 all: build
 
@@ -35,6 +35,17 @@ test-normal: build
 
 test-asan: build-asan
 	$(SANITIZER_ENV) ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# For the current user, without root: the program directory in $(PREFIX)/lib/tarnek, the command
+# $(PREFIX)/bin/tarnek, the menu entry and the icon.
+PREFIX ?= $(HOME)/.local
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Everything installed, but the settings (tarnek.ini) and the user's own door announcements.
+uninstall: build
+	tools/uninstall.sh $(BUILD) "$(PREFIX)"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
