@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -163,11 +164,14 @@ bool frmMain::Form_Load()
     return true;
 }
 
-void frmMain::DropFile(const QString& strFN)
+void frmMain::DropFile(const QString& name)
 {
+    // A name relative to the current directory (typed in a shell) would point elsewhere once
+    // the directory changes below.
+    const QString strFN = QFileInfo(name).isRelative() && !name.isEmpty() ? QDir::current().absoluteFilePath(name) : name;
     CmDialog.FileName = strFN;
-    // Everything before the last separator becomes the current directory; a bare name, or a
-    // file in the root, leaves it as it is.
+    // Everything before the last separator becomes the current directory; a file in the root
+    // leaves it as it is.
     const qsizetype slash = strFN.lastIndexOf(QLatin1Char('/'));
     if (slash > 0) QDir::setCurrent(strFN.left(slash));
     LoadBell(program_, BellDisplay{*this, *lblFileName, *lblFileInfo}, strFN);

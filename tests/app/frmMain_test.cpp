@@ -247,6 +247,23 @@ TEST_F(WithFiles, TheCommandLineFileIsTakenWholeAndOpened)
     EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
 }
 
+TEST_F(WithFiles, ANameRelativeToTheStartingDirectoryStillOpensAfterTheDirectoryChanges)
+{
+    QDir(userDir.path()).mkpath(QStringLiteral("bells"));
+    const QString path = userFile(QStringLiteral("bells/bell.wav"), shortWave());
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(userDir.path());
+    host.commandLineText = QStringLiteral("bells/bell.wav"); // as typed in a shell
+
+    form->Load();
+
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form->CmDialog.FileName, path); // the open dialog starts at the file itself
+    EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
+    QDir::setCurrent(before);
+}
+
 TEST(CommandLine, QuotesAndBlanks)
 {
     EXPECT_EQ(commandLineFile(QStringLiteral("\"/a b/c.wav\"")), QStringLiteral("/a b/c.wav"));
