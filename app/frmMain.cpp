@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QDropEvent>
+#include <QIcon>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -44,6 +45,37 @@ QLabel* makeLabel(QWidget* parent, const QString& text, const QPoint& position)
     return label;
 }
 
+// From 1.5 device pixels per pixel up the pictures drawn at twice the resolution are used, so
+// the screen never enlarges a picture by more than a little.
+qreal artworkRatio(qreal screenRatio)
+{
+    return screenRatio >= 1.5 ? 2.0 : 1.0;
+}
+
+QImage artwork(const QString& name, qreal ratio)
+{
+    QImage image(ratio == 2.0 ? QStringLiteral(":/%1@2x.png").arg(name) : QStringLiteral(":/%1.png").arg(name));
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
+
+// Takes the plate and the switch sheet drawn for `ratio`. The switch shows again the cell it
+// showed, now from the new sheet.
+void useArtwork(QImage& background, PictureBox& picSrc, PictureBox& picDest, qreal ratio)
+{
+    int shownCell = -1;
+    if (!background.isNull()) {
+        const QImage& sheet = picSrc.image();
+        const int side = qRound(48 * sheet.devicePixelRatio());
+        for (const int cell : {0, 1})
+            if (picDest.image() == sheet.copy(cell * side, 0, side, side)) shownCell = cell;
+    }
+    background = artwork(QStringLiteral("plate"), ratio);
+    picSrc.setPicture(artwork(QStringLiteral("switch"), ratio));
+    picDest.setImageDevicePixelRatio(ratio);
+    if (shownCell >= 0) BlitPicture(picDest, 0, 0, 48, 48, picSrc, shownCell * 48, 0, SRCCOPY);
+}
+
 } // namespace
 
 QString commandLineFile(const QString& commandLine)
@@ -61,11 +93,13 @@ frmMain::frmMain(Program& program)
       lblFileInfo(makeLabel(this, QStringLiteral("-"), QPoint(64, 32))),
       Timer1(new WindowTimer(this, 1301, false)),
       tmrVolReset(new WindowTimer(this, 0, false)),
-      program_(program),
-      background_(QStringLiteral(":/plate.png"))
+      program_(program)
 {
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
+    QIcon icon(QStringLiteral(":/tarnek.png"));
+    icon.addFile(QStringLiteral(":/tarnek@2x.png"));
+    icon.addFile(QStringLiteral(":/tarnek-128.png"));
+    setWindowIcon(icon);
     setFixedSize(320, 64);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
@@ -74,8 +108,8 @@ frmMain::frmMain(Program& program)
     picDest->setFocusPolicy(Qt::StrongFocus);
 
     picSrc->move(136, 160);
-    picSrc->setPicture(QImage(QStringLiteral(":/switch.png")));
     picSrc->hide();
+    useArtwork(background_, *picSrc, *picDest, artworkRatio(devicePixelRatioF()));
 
     lblFileName->adjustSize();
     lblFileInfo->setFixedSize(249, 28);
@@ -345,7 +379,14 @@ void frmMain::tmrVolReset_Timer()
 
 void frmMain::paintEvent(QPaintEvent*)
 {
+    // The window may have gone to a screen of another density since the pictures were taken.
+    const qreal ratio = devicePixelRatioF();
+    if (background_.devicePixelRatio() != artworkRatio(ratio)) {
+        useArtwork(background_, *picSrc, *picDest, artworkRatio(ratio));
+        picDest->Refresh();
+    }
     QPainter painter(this);
+    if (background_.devicePixelRatio() != ratio) painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, background_);
 }
 

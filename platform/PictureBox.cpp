@@ -4,6 +4,9 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
+
+#include <utility>
 
 PictureBox::PictureBox(QWidget* parent, const QSize& size)
     : QWidget(parent), image_(size, QImage::Format_RGB32)
@@ -18,9 +21,22 @@ void PictureBox::setPicture(const QImage& picture)
     image_ = picture.convertToFormat(QImage::Format_RGB32);
 }
 
+void PictureBox::setImageDevicePixelRatio(qreal ratio)
+{
+    if (!(ratio > 0.0)) ratio = 1.0;
+    const QSize logical = size();
+    QImage image(qCeil(logical.width() * ratio), qCeil(logical.height() * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
+    image_ = std::move(image);
+}
+
 void PictureBox::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    // An image of another density than the screen's is scaled; one of the same is copied as
+    // it is.
+    if (image_.devicePixelRatio() != devicePixelRatioF()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(0, 0, image_);
 }
 

@@ -10,10 +10,15 @@ class PictureBox final : public QWidget {
 public:
     PictureBox(QWidget* parent, const QSize& size);
 
+    /// The backing image. Its size in pixels is the box's; it may hold more device pixels
+    /// per pixel (its devicePixelRatio) to stay sharp on a high-density screen.
     QImage& image() { return image_; }
     const QImage& image() const { return image_; }
-    /// Replaces the backing image by `picture`, drawn at its own size.
+    /// Replaces the backing image by `picture`, drawn at its own size in pixels (its device
+    /// pixels over its devicePixelRatio).
     void setPicture(const QImage& picture);
+    /// Makes the backing image anew, black, with `ratio` device pixels per pixel.
+    void setImageDevicePixelRatio(qreal ratio);
     /// Copies the backing image to the screen.
     void Refresh() { update(); }
 

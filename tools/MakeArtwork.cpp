@@ -1,4 +1,5 @@
-// Draws the program's artwork: the metal plate, the switch sheet, the icon and the hand cursor.
+// Draws the program's artwork: the metal plate, the switch sheet, the icon and the hand cursor,
+// and the plate, the sheet and the icon again at twice the resolution (name@2x.png).
 // Deterministic (own PRNG, no fonts), so a re-run gives identical files.
 // Usage: MakeArtwork OUTDIR
 #include <QColor>
@@ -13,6 +14,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,18 +33,30 @@ struct XorShift {
 
 int clampByte(double v) { return std::clamp(static_cast<int>(std::lround(v)), 0, 255); }
 
+// How the plate looks at one resolution. Grain and brushing are drawn per device pixel, with
+// the brushing as long and the bevel as wide on the screen at every resolution.
+struct PlateLook {
+    int scale;          // device pixels per pixel
+    double streakKeep;  // how much of the brushing carries on to the next device pixel
+    double streakNoise; // the brushing's new part per device pixel
+    std::vector<double> bevel; // lightening of each device-pixel ring from the edge inwards
+};
+
+const PlateLook kPlate1x{1, 0.85, 2.2, {70.0, 45.0, 22.0}};
+const PlateLook kPlate2x{2, 0.922, 1.62, {76.0, 64.0, 52.0, 40.0, 28.0, 17.0}};
+
 // Fine grey grain with faint horizontal brushing, then a 3 px bevel.
-QImage plate()
+QImage plate(const PlateLook& look)
 {
-    constexpr int W = 320, H = 64;
+    const int W = 320 * look.scale, H = 64 * look.scale;
     XorShift rng;
-    double rows[H];
+    std::vector<double> rows(H);
     for (double& r : rows) r = (rng.unit() - 0.5) * 6.0;
     QImage image(W, H, QImage::Format_RGB32);
     for (int y = 0; y < H; ++y) {
         double streak = 0.0;
         for (int x = 0; x < W; ++x) {
-            streak = streak * 0.85 + (rng.unit() - 0.5) * 2.2;
+            streak = streak * look.streakKeep + (rng.unit() - 0.5) * look.streakNoise;
             const double grain = (rng.unit() - 0.5) * 10.0;
             const double base = 140.0 + rows[y] + streak + grain - 6.0 * (double(y) / H);
             image.setPixel(x, y, qRgb(clampByte(base), clampByte(base + 1), clampByte(base + 4)));
@@ -51,15 +66,15 @@ QImage plate()
         const QColor c = QColor::fromRgb(image.pixel(x, y));
         image.setPixel(x, y, qRgb(clampByte(c.red() + amount), clampByte(c.green() + amount), clampByte(c.blue() + amount)));
     };
-    const double strength[3] = {70.0, 45.0, 22.0};
-    for (int d = 0; d < 3; ++d) {
+    for (int d = 0; d < int(look.bevel.size()); ++d) {
+        const double strength = look.bevel[d];
         for (int x = d; x < W - d; ++x) {
-            shade(x, d, strength[d]);          // top: light
-            shade(x, H - 1 - d, -strength[d]); // bottom: dark
+            shade(x, d, strength);          // top: light
+            shade(x, H - 1 - d, -strength); // bottom: dark
         }
         for (int y = d + 1; y < H - d - 1; ++y) {
-            shade(d, y, strength[d]);          // left: light
-            shade(W - 1 - d, y, -strength[d]); // right: dark
+            shade(d, y, strength);          // left: light
+            shade(W - 1 - d, y, -strength); // right: dark
         }
     }
     return image;
@@ -132,15 +147,21 @@ void drawSwitch(QImage& cell, bool pressed)
     }
 }
 
-QImage sheet(const QImage& plateImage)
+// The released and the pressed switch side by side, each on the plate it sits on in the window
+// (its picture box is at (8, 8)). `scale` is the plate's device pixels per pixel; the switch is
+// drawn at that resolution, not enlarged.
+QImage sheet(const QImage& plateImage, int scale)
 {
-    QImage image(96, 48, QImage::Format_RGB32);
-    const QImage ground = plateImage.copy(8, 8, 48, 48);
+    const int side = 48 * scale;
+    QImage image(2 * side, side, QImage::Format_RGB32);
+    const QImage ground = plateImage.copy(8 * scale, 8 * scale, side, side);
     for (int cell = 0; cell < 2; ++cell) {
         QImage part = ground.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        part.setDevicePixelRatio(scale);
         drawSwitch(part, cell == 1);
+        part.setDevicePixelRatio(1);
         QPainter p(&image);
-        p.drawImage(cell * 48, 0, part);
+        p.drawImage(cell * side, 0, part);
     }
     return image;
 }
@@ -151,6 +172,18 @@ QImage icon()
     big.fill(Qt::transparent);
     drawSwitch(big, false);
     return big.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The larger icons are drawn straight at their size: smooth scaling differs by a unit here and
+// there between processors, painting does not.
+QImage icon(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(size / 48.0);
+    drawSwitch(image, false);
+    image.setDevicePixelRatio(1);
+    return image;
 }
 
 // A pointing hand, index finger up; '#' outline, '.' fill, ' ' transparent. Tip at (5, 0).
@@ -209,9 +242,24 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
-    const QImage plateImage = plate();
-    const bool ok = plateImage.save(dir + "/plate.png") && sheet(plateImage).save(dir + "/switch.png") &&
-                    icon().save(dir + "/tarnek.png") && hand().save(dir + "/hand.png");
-    if (!ok) std::fprintf(stderr, "MakeArtwork: cannot write to %s\n", argv[1]);
-    return ok ? 0 : 1;
+    const QImage plate1x = plate(kPlate1x);
+    const QImage plate2x = plate(kPlate2x);
+    const std::pair<QImage, const char*> files[] = {
+        {plate1x, "plate.png"},
+        {sheet(plate1x, 1), "switch.png"},
+        {icon(), "tarnek.png"},
+        {hand(), "hand.png"},
+        // For screens of two device pixels per pixel, and the desktop's icon theme.
+        {plate2x, "plate@2x.png"},
+        {sheet(plate2x, 2), "switch@2x.png"},
+        {icon(64), "tarnek@2x.png"},
+        {icon(128), "tarnek-128.png"},
+    };
+    for (const auto& [image, name] : files) {
+        if (!image.save(dir + QLatin1Char('/') + QLatin1String(name))) {
+            std::fprintf(stderr, "MakeArtwork: cannot write %s to %s\n", name, argv[1]);
+            return 1;
+        }
+    }
+    return 0;
 }

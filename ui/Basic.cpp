@@ -21,7 +21,11 @@ void BlitPicture(PictureBox& dest, std::int32_t x, std::int32_t y, std::int32_t 
     if (rop != SRCCOPY || width <= 0 || height <= 0) return;
     QPainter painter(&dest.image());
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPoint(x, y), src.image(), QRect(srcX, srcY, width, height));
+    // The rectangles are in the boxes' pixels; drawImage takes its source rectangle in the
+    // image's device pixels.
+    const qreal ratio = src.image().devicePixelRatio();
+    painter.drawImage(QRectF(x, y, width, height), src.image(),
+                      QRectF(srcX * ratio, srcY * ratio, width * ratio, height * ratio));
 }
 
 void SetTopMost(QWidget& form, std::int16_t flag)
