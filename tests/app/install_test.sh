@@ -26,7 +26,10 @@ desktop-file-validate "$entry" || fail "the menu entry does not validate"
 grep -qx "Exec=$prefix/bin/tarnek %f" "$entry" || fail "menu entry runs: $(grep ^Exec "$entry")"
 grep -qx 'Name=タルネク' "$entry" || fail "menu entry name: $(grep ^Name "$entry")"
 grep -q '^MimeType=.*audio/x-wav.*audio/midi' "$entry" || fail "menu entry types: $(grep ^MimeType "$entry")"
-[[ -f "$prefix/share/icons/hicolor/32x32/apps/tarnek.png" ]] || fail "no icon in the hicolor theme"
+for size in 32 64 128; do
+  icon="$prefix/share/icons/hicolor/${size}x$size/apps/tarnek.png"
+  [[ -f "$icon" && "$(file -b "$icon")" == *"$size x $size"* ]] || fail "no $size px icon in the hicolor theme"
+done
 echo "install: program directory, bin/tarnek link, valid menu entry and icon under the prefix"
 
 start_xvfb
