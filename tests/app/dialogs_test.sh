@@ -82,11 +82,4 @@ gone "$options" || fail "Enter did not close the options dialog"
 grep -q '^Noise=Yes' "$work/program/tarnek.ini" || fail "OK did not store the noise: $(cat "$work/program/tarnek.ini")"
 echo "dialogs: options dialog 281x265 off the taskbar, the noise checked by its access key and stored by OK"
 
-"$x11close" "$wid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
-status=0
-wait "$app_pid" || status=$?
-app_pid=
-[[ $status -eq 0 ]] || fail "program ended with status $status"
-if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
+close_program "$wid"

@@ -42,15 +42,8 @@ mkdir "$work/elsewhere"
 app_pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
 [[ -n "$wid" ]] || fail "the installed command showed no window on X11"
-"$x11close" "$wid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
-status=0
-wait "$app_pid" || status=$?
-app_pid=
-[[ $status -eq 0 ]] || fail "program ended with status $status"
+close_program "$wid"
 grep -qi wayland "$work/stderr" && fail "the program tried Wayland"
-if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
 grep -q '^TopMost=' "$program/tarnek.ini" 2>/dev/null || fail "no tarnek.ini in the installed program directory"
 [[ ! -e "$prefix/bin/tarnek.ini" && ! -e "$work/elsewhere/tarnek.ini" ]] || fail "tarnek.ini written elsewhere"
 echo "install: the command through its link ran on X11 in a Wayland session and wrote lib/tarnek/tarnek.ini"

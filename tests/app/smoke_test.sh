@@ -54,14 +54,7 @@ decorations=$(sed -E 's/.*= *//' <<<"$hints" | awk -F', *' '{print $3}')
 [[ "$decorations" == "0x0" ]] || fail "window asks for decorations: $hints"
 
 empty_info=$(info_pixels "$wid")
-"$x11close" "$wid"
-status=0
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
-wait "$app_pid" || status=$?
-app_pid=
-[[ $status -eq 0 ]] || fail "program ended with status $status"
-if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
+close_program "$wid"
 echo "smoke: window $wid ${width}x${height} \"タルネク\", closed cleanly"
 
 # Again, with a bell file on the command line.
@@ -76,12 +69,5 @@ name=$(xprop -id "$wid" _NET_WM_NAME)
 grep -q 'my%20bells' "$work/data/recently-used.xbel" || fail "the bell is not among the recent documents"
 bell_info=$(info_pixels "$wid")
 [[ "$bell_info" != "$empty_info" ]] || fail "the window shows no file information"
-"$x11close" "$wid"
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
-status=0
-wait "$app_pid" || status=$?
-app_pid=
-[[ $status -eq 0 ]] || fail "program with a bell ended with status $status"
-if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
+close_program "$wid"
 echo "smoke: \"発車 ベル.wav\" from the command line named in the title, its information drawn (label pixels $empty_info -> $bell_info), closed cleanly"

@@ -22,3 +22,16 @@ start_xvfb() {
   export LANG=C.UTF-8 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
   unset WAYLAND_DISPLAY
 }
+
+# Closes window $1 as a desktop's close button does (with the x11close program named by
+# $x11close) and expects the program ($app_pid) to end cleanly, without sanitizer reports.
+close_program() {
+  "$x11close" "$1"
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app_pid" 2>/dev/null && fail "program did not end after its window was closed"
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=
+  [[ $status -eq 0 ]] || fail "program ended with status $status"
+  if grep -E -q 'AddressSanitizer|runtime error' "$work/stderr"; then fail "sanitizer report"; fi
+}
