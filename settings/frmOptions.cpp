@@ -3,7 +3,6 @@
 #include "Basic.h"
 #include "LanguageRules.h"
 #include "Program.h"
-#include "TaskbarHint.h"
 #include "WindowTimer.h"
 
 #include <QApplication>
@@ -101,13 +100,7 @@ frmOptions::frmOptions(Program& program, const SettingsTargets& main)
 void frmOptions::showModal()
 {
     Form_Load();
-    skipTaskbar(*this);
-    setWindowModality(Qt::ApplicationModal); // before it shows: the main window takes no input
-    centreOnScreen(*this, &main_.window);
-    show();
-    centreOnScreen(*this, &main_.window); // again, now that the frame is known
-    cmdOK->setFocus();
-    exec();
+    showDialog(*this, main_.window, *cmdOK);
 }
 
 void frmOptions::Form_Load()

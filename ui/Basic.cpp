@@ -2,7 +2,9 @@
 
 #include "Host.h"
 #include "PictureBox.h"
+#include "TaskbarHint.h"
 
+#include <QDialog>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
@@ -72,6 +74,17 @@ QRect twipsRect(int left, int top, int width, int height)
 {
     constexpr int twipsPerPixel = 15;
     return {left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel, height / twipsPerPixel};
+}
+
+void showDialog(QDialog& dialog, const QWidget& mainWindow, QWidget& first)
+{
+    skipTaskbar(dialog);
+    dialog.setWindowModality(Qt::ApplicationModal); // before it shows: the main window takes no input
+    centreOnScreen(dialog, &mainWindow);
+    dialog.show();
+    centreOnScreen(dialog, &mainWindow); // again, now that the frame is known
+    first.setFocus();
+    dialog.exec();
 }
 
 void centreOnScreen(QWidget& window, const QWidget* reference)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class Host;
+class QDialog;
 class QFont;
 class QLabel;
 class QRect;
@@ -41,6 +42,10 @@ QFont gothicFont();
 
 /// A rectangle given in twips (1/1440 inch) as the pixels of a 96-dpi screen: 15 twips a pixel.
 QRect twipsRect(int left, int top, int width, int height);
+
+/// Shows `dialog` modally for the whole program, centred on the screen of `mainWindow`, off the
+/// taskbar, with the focus on `first`; returns once it has closed.
+void showDialog(QDialog& dialog, const QWidget& mainWindow, QWidget& first);
 
 /// Centres a top-level window on the screen that `reference` is on (the primary screen when it
 /// has none).

@@ -3,7 +3,6 @@
 #include "Basic.h"
 #include "Host.h"
 #include "Program.h"
-#include "TaskbarHint.h"
 
 #include <QLabel>
 #include <QMouseEvent>
@@ -98,13 +97,7 @@ frmAbout::frmAbout(Program& program, QWidget& mainWindow, ProgramVersion version
 void frmAbout::showModal()
 {
     Form_Load();
-    skipTaskbar(*this);
-    setWindowModality(Qt::ApplicationModal); // before it shows: the main window takes no input
-    centreOnScreen(*this, &mainWindow_);
-    show();
-    centreOnScreen(*this, &mainWindow_); // again, now that the frame is known
-    cmdOK->setFocus();
-    exec();
+    showDialog(*this, mainWindow_, *cmdOK);
 }
 
 void frmAbout::Form_Load()
