@@ -50,7 +50,10 @@ check_dialog() { # window, caption, width, height
   width=$(awk '/Width:/ {print $2}' <<<"$geometry")
   height=$(awk '/Height:/ {print $2}' <<<"$geometry")
   [[ "$width" == "$3" && "$height" == "$4" ]] || fail "$2 is ${width}x${height}"
-  xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "$2 would be in the taskbar"
+  local state
+  state=$(xprop -id "$1" _NET_WM_STATE)
+  [[ "$state" == *_NET_WM_STATE_SKIP_TASKBAR* ]] || fail "$2 would be in the taskbar: $state"
+  [[ "$state" == *_NET_WM_STATE_MODAL* ]] || fail "$2 is not modal: $state"
 }
 gone() {
   for _ in $(seq 50); do xwininfo -id "$1" 2>/dev/null | grep -q IsViewable || return 0; sleep 0.1; done
@@ -69,7 +72,7 @@ for _ in $(seq 50); do [[ $(wc -l < "$work/opened") -ge 2 ]] && break; sleep 0.1
 xdotool windowfocus --sync "$about" 2>/dev/null || true
 xdotool key Return
 gone "$about" || fail "Enter did not close the version dialog"
-echo "dialogs: version dialog 382x237 off the taskbar, both links handed to xdg-open, closed by Enter"
+echo "dialogs: version dialog 382x237 modal, off the taskbar, both links handed to xdg-open, closed by Enter"
 
 # The options dialog: three items up from the bottom; the noise box by its access key, then OK.
 options=$(open_dialog "オプション" Up Up Up Return)
@@ -80,6 +83,6 @@ sleep 0.2
 xdotool key Return
 gone "$options" || fail "Enter did not close the options dialog"
 grep -q '^Noise=Yes' "$work/program/tarnek.ini" || fail "OK did not store the noise: $(cat "$work/program/tarnek.ini")"
-echo "dialogs: options dialog 281x265 off the taskbar, the noise checked by its access key and stored by OK"
+echo "dialogs: options dialog 281x265 modal, off the taskbar, the noise checked by its access key and stored by OK"
 
 close_program "$wid"
