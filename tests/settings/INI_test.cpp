@@ -1,10 +1,5 @@
 // The settings file on real files in a temporary program directory.
-#include "CommonDialog.h"
-#include "FakeHost.h"
-#include "FakeAudioLibrary.h"
-#include "INI.h"
-#include "Program.h"
-#include "WindowTimer.h"
+#include "SettingsFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,43 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Settings : ::testing::Test {
-    QTemporaryDir programDir;
-    FakeHost host;
-    FakeAudioLibrary audio;
-    Program program{host, audio};
-    QWidget window;
-    WindowTimer Timer1{&window, 1301, false};
-    CommonDialog CmDialog;
-    SettingsTargets targets{window, Timer1, CmDialog};
-
-    void SetUp() override
-    {
-        host.programDir = programDir.path();
-        window.resize(320, 64);
-        window.winId(); // a native window, so that the top-most state has somewhere to go
-    }
-    QString file() const { return programDir.filePath(QStringLiteral("tarnek.ini")); }
-    void store(const QByteArray& text)
-    {
-        QFile f(file());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    QByteArray stored() const
-    {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void load(const QByteArray& keys)
-    {
-        store("[TARNEK 1.10]\n" + keys);
-        LoadSettings(program, targets);
-    }
-    QSize screen() const { return window.screen()->geometry().size(); }
-    bool topMost() const { return window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); }
-};
 
 TEST_F(Settings, WithoutAFileTheDefaultsHoldAndOneSaveWritesEveryKeyInOrder)
 {

@@ -1,12 +1,7 @@
 // The options dialog on real widgets, with the recording audio fake, a scripted host and a real
 // settings file in a temporary program directory.
 #include "Basic.h"
-#include "CommonDialog.h"
-#include "FakeAudioLibrary.h"
-#include "FakeHost.h"
-#include "INI.h"
-#include "Program.h"
-#include "WindowTimer.h"
+#include "SettingsFixture.h"
 #include "frmOptions.h"
 
 #include <gtest/gtest.h>
@@ -28,23 +23,9 @@
 
 namespace {
 
-struct Options : ::testing::Test {
-    QTemporaryDir programDir;
-    FakeHost host;
-    FakeAudioLibrary audio;
-    Program program{host, audio};
-    QWidget window;
-    WindowTimer Timer1{&window, 1301, false};
-    CommonDialog CmDialog;
-    SettingsTargets targets{window, Timer1, CmDialog};
+struct Options : Settings {
     std::unique_ptr<frmOptions> dialog;
 
-    void SetUp() override
-    {
-        host.programDir = programDir.path();
-        window.resize(320, 64);
-        window.winId(); // a native window, so that the top-most state has somewhere to go
-    }
     // Opens the dialog as the menu does, but without its modal loop.
     frmOptions& open()
     {
@@ -53,13 +34,6 @@ struct Options : ::testing::Test {
         dialog->show();
         return *dialog;
     }
-    QString file() const { return programDir.filePath(QStringLiteral("tarnek.ini")); }
-    QByteArray stored() const
-    {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    bool topMost() const { return window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint); }
     static QColor system(QPalette::ColorRole role) { return QApplication::palette().color(QPalette::Active, role); }
     // The colour the box is painted with, away from its frame and its right-aligned text.
     static QColor drawnBackground(QLineEdit* box)
