@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <locale.h>
+
 double Val(const QString& text)
 {
     const QByteArray t = text.toLatin1();
@@ -26,8 +28,10 @@ double Val(const QString& text)
             i = j;
         }
     }
+    // In the C locale whatever the desktop's is: a German desktop would read "0.5" as 0.
     // Too large a number comes back infinite, and fits nowhere.
-    return std::strtod(t.mid(start, i - start).constData(), nullptr);
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return strtod_l(t.mid(start, i - start).constData(), nullptr, c);
 }
 
 std::optional<std::int16_t> CInt(double value)
