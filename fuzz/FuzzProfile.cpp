@@ -1,5 +1,6 @@
 // The settings file's reader and writer on an arbitrary file: every key read, every key
 // written, and every line the writer does not own comes out unchanged and in order.
+#include "LosslessText.h"
 #include "ProfileFile.h"
 
 #include <QByteArray>
@@ -46,12 +47,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!file.open(QIODevice::WriteOnly)) return 0;
         file.write(before);
     }
+    // Any bytes survive the way through text.
+    if (bytesFromText(textFromBytes(before)) != before) std::abort();
+
     const QString section = QStringLiteral("TARNEK 1.10");
+    QList<QString> values;
     for (const char* key : kKeys) {
-        const QString value = GetPrivateProfileString(section, QString::fromLatin1(key), QString(), 100, path);
-        if (value.toUtf8().size() > 99) std::abort();
+        values += GetPrivateProfileString(section, QString::fromLatin1(key), QString(), 4096, path);
+        if (bytesFromText(values.back()).size() > 4095) std::abort();
     }
-    for (const char* key : kKeys) WritePrivateProfileString(section, QString::fromLatin1(key), QStringLiteral("1"), path);
+    // What was read and is written back reads the same; only a line break is refused.
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QString key = QString::fromLatin1(kKeys[i]);
+        const bool padded = i % 2 == 1 && values[i].size() < 4000; // blanks at the end need quotes
+        const QString value = values[i] + (padded ? QStringLiteral(" x ") : QString());
+        const bool breaks = value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
+        const bool written = WritePrivateProfileString(section, key, value, path);
+        if (written == breaks) std::abort();
+        if (written && GetPrivateProfileString(section, key, QString(), 4096, path) != value) std::abort();
+    }
 
     QByteArray after;
     {

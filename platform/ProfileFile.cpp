@@ -1,27 +1,117 @@
 #include "ProfileFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "LosslessText.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 // Larger files are not settings files; they are neither read nor rewritten.
-constexpr qint64 kMaxProfileBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxProfileBytes = 1024 * 1024;
+const QByteArray kByteOrderMark("\xEF\xBB\xBF");
 
 struct Line {
     QByteArray text; // without its line ending
     QByteArray end;  // "\n", "\r\n", or empty for a last line without one
 };
 
-std::optional<QByteArray> readAll(const QString& path)
+enum class Found { Missing, Unusable, Read };
+
+struct Contents {
+    Found found = Found::Missing;
+    QByteArray bytes;
+    mode_t mode = 0;
+};
+
+// Only a regular file, and only so much of it: a link to a device or a pipe named like the
+// settings file must neither hang the program nor fill its memory.
+Contents readFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (file.size() > kMaxProfileBytes) return std::nullopt;
-    return file.readAll();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return {errno == ENOENT ? Found::Missing : Found::Unusable, {}, 0};
+    Contents contents{Found::Unusable, {}, 0};
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxProfileBytes) {
+        contents.mode = info.st_mode & 07777;
+        QByteArray bytes(kMaxProfileBytes + 1, Qt::Uninitialized);
+        qsizetype have = 0;
+        for (;;) {
+            const ssize_t got = ::read(fd, bytes.data() + have, static_cast<size_t>(bytes.size() - have));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                if (got == 0) contents.found = Found::Read;
+                break;
+            }
+            have += got;
+            if (have == bytes.size()) break; // grew past the limit while being read
+        }
+        bytes.truncate(have);
+        contents.bytes = bytes;
+    }
+    ::close(fd);
+    return contents;
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += put;
+    }
+    return true;
+}
+
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A temporary file beside `path`, written, flushed to the disk and renamed over it. Every step
+// is checked: a full disk or an I/O error leaves the old file as it was.
+bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    const QFileInfo info(path);
+    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    bool written = writeAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    written = written && ::rename(name.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!written) {
+        ::unlink(name.constData());
+        return false;
+    }
+    // The rename itself lasts only once the directory is on the disk.
+    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+// A settings file that is a link is written where the link points, so that the link stays.
+std::optional<QString> writeTarget(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink()) return path;
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty()) return std::nullopt; // a dangling link: not ours to replace
+    return target;
 }
 
 std::vector<Line> splitLines(const QByteArray& bytes)
@@ -43,13 +133,19 @@ std::vector<Line> splitLines(const QByteArray& bytes)
 
 bool sameName(const QByteArray& a, const QString& b)
 {
-    return QString::fromUtf8(a).compare(b, Qt::CaseInsensitive) == 0;
+    return textFromBytes(a).compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// A byte-order mark (an editor's UTF-8) before the first line is no part of its name.
+QByteArray withoutMark(const QByteArray& line)
+{
+    return line.startsWith(kByteOrderMark) ? line.mid(kByteOrderMark.size()) : line;
 }
 
 // The name of a section header line, or nullopt for any other line.
 std::optional<QByteArray> sectionOf(const QByteArray& line)
 {
-    const QByteArray t = line.trimmed();
+    const QByteArray t = withoutMark(line).trimmed();
     if (!t.startsWith('[')) return std::nullopt;
     const qsizetype close = t.indexOf(']');
     return (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
@@ -58,7 +154,7 @@ std::optional<QByteArray> sectionOf(const QByteArray& line)
 // The key and value of a key line, or nullopt for comments, blank and other lines.
 std::optional<std::pair<QByteArray, QByteArray>> keyOf(const QByteArray& line)
 {
-    const QByteArray t = line.trimmed();
+    const QByteArray t = withoutMark(line).trimmed();
     if (t.isEmpty() || t.startsWith(';')) return std::nullopt;
     const qsizetype equals = t.indexOf('=');
     if (equals <= 0) return std::nullopt;
@@ -102,15 +198,30 @@ QByteArray cutUtf8(QByteArray text, qsizetype bytes)
     return text;
 }
 
+// Blanks around a value and a pair of quotes enclosing it are the reader's to drop: a value
+// that has them of its own is stored in quotes, so that it reads back as it was.
+QByteArray storedValue(const QByteArray& value)
+{
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+    if (!quoted && value.trimmed() == value) return value;
+    return '"' + value + '"';
+}
+
+bool breaksALine(const QString& text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+}
+
 } // namespace
 
 QString GetPrivateProfileString(const QString& section, const QString& key, const QString& defaultValue,
                                 int size, const QString& path)
 {
     if (size <= 0) return {};
-    QByteArray value = defaultValue.toUtf8();
-    if (const auto bytes = readAll(path)) {
-        const std::vector<Line> lines = splitLines(*bytes);
+    QByteArray value = bytesFromText(defaultValue);
+    const Contents contents = readFile(path);
+    if (contents.found == Found::Read) {
+        const std::vector<Line> lines = splitLines(contents.bytes);
         if (const auto span = findSection(lines, section))
             if (const auto at = findKey(lines, *span, key)) {
                 value = keyOf(lines[*at].text)->second;
@@ -120,33 +231,34 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
     }
     const qsizetype nul = value.indexOf('\0');
     if (nul >= 0) value.truncate(nul);
-    // Bytes that are not UTF-8 decode to a replacement character of three bytes: cut again by
-    // whole characters so that the limit holds for the text that comes back, too.
-    QString text = QString::fromUtf8(cutUtf8(value, size - 1));
-    while (text.toUtf8().size() > size - 1) text.chop(text.size() >= 2 && text.back().isLowSurrogate() ? 2 : 1);
-    return text;
+    // Bytes as they are: a value that is not UTF-8 (a file from another system) goes back
+    // into the file unchanged.
+    return textFromBytes(cutUtf8(value, size - 1));
 }
 
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
                                const QString& path)
 {
-    QByteArray bytes;
-    if (QFile::exists(path)) {
-        const auto existing = readAll(path);
-        if (!existing) return false; // unreadable or too large: not ours to rewrite
-        bytes = *existing;
-    }
-    std::vector<Line> lines = splitLines(bytes);
-    const QByteArray newline = bytes.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-    const Line entry{key.toUtf8() + '=' + value.toUtf8(), newline};
+    // A line break in a value would make lines of its own in the file.
+    if (breaksALine(section) || breaksALine(key) || breaksALine(value) || key.contains(QLatin1Char('=')))
+        return false;
+    const std::optional<QString> target = writeTarget(path);
+    if (!target) return false;
+    const Contents existing = readFile(*target);
+    if (existing.found == Found::Unusable) return false; // not a file of ours to rewrite
+
+    std::vector<Line> lines = splitLines(existing.bytes);
+    const QByteArray newline = existing.bytes.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
+    const Line entry{bytesFromText(key) + '=' + storedValue(bytesFromText(value)), newline};
 
     const auto span = findSection(lines, section);
     if (!span) {
         if (!lines.empty() && lines.back().end.isEmpty()) lines.back().end = newline;
-        lines.push_back({'[' + section.toUtf8() + ']', newline});
+        lines.push_back({'[' + bytesFromText(section) + ']', newline});
         lines.push_back(entry);
     } else if (const auto at = findKey(lines, *span, key)) {
-        lines[*at].text = entry.text;
+        // The mark stays where it was, before the first line.
+        lines[*at].text = (lines[*at].text.startsWith(kByteOrderMark) ? kByteOrderMark : QByteArray()) + entry.text;
     } else {
         // After the section's last line that is not blank, so that a blank line before the
         // next section stays where it is.
@@ -158,13 +270,6 @@ bool WritePrivateProfileString(const QString& section, const QString& key, const
 
     QByteArray out;
     for (const Line& line : lines) out += line.text + line.end;
-    if (out == bytes && QFile::exists(path)) return true; // nothing changes: leave the file alone
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (existing.found == Found::Read && out == existing.bytes) return true; // nothing changes: leave the file alone
+    return replaceFile(*target, out, existing.found == Found::Read ? existing.mode : newFileMode());
 }

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <cmath>
 
@@ -66,6 +69,29 @@ TEST_F(Profile, WritesInPlaceAtTheSectionsEndOrInANewSection)
     store("[S]\r\nx=1\r\n");
     ASSERT_TRUE(put("S", "y", "2"));
     EXPECT_EQ(stored(), QByteArray("[S]\r\nx=1\r\ny=2\r\n"));
+}
+
+TEST_F(Profile, SpecialFilesAreNeitherReadNorReplacedAndLinksStayLinks)
+{
+    // A link to an endless device, and a pipe nobody writes to: no hang, no growing memory.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    EXPECT_EQ(get("S", "k"), QStringLiteral("dflt"));
+    EXPECT_FALSE(put("S", "k", "v"));
+    EXPECT_EQ(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    EXPECT_EQ(get("S", "k"), QStringLiteral("dflt"));
+    EXPECT_FALSE(put("S", "k", "v"));
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    QFile::remove(path);
+
+    // A link to a real file is written through, and keeps being a link.
+    const QString real = dir.filePath(QStringLiteral("real.ini"));
+    QFile(real).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(real, path));
+    ASSERT_TRUE(put("S", "k", "v"));
+    EXPECT_TRUE(QFileInfo(path).isSymLink());
+    EXPECT_EQ(get("S", "k"), QStringLiteral("v"));
 }
 
 TEST(LanguageRules, ValTakesTheLeadingNumber)
