@@ -187,7 +187,6 @@ bool frmMain::Form_Load()
     QFile::remove(dir + QStringLiteral("~tarnek.wav"));
 
     LoadSettings(program_, settingsTargets());
-    settingsLoaded_ = true;
     BuildDoorMenus(program_, menus());
 
     const QString commandLine = host.commandLine();
@@ -262,9 +261,7 @@ void frmMain::Form_Unload(std::int16_t&)
     audio.dsFreeMusicSegment(state.BellSegment);
     audio.dsQuitMusic();
     audio.dsQuit();
-    // A run whose start-up stopped before the settings were read holds only defaults: writing
-    // them would throw away the user's stored choices.
-    if (settingsLoaded_) SaveSettings(program_, settingsTargets());
+    SaveSettings(program_, settingsTargets());
     program_.host.endProgram(0);
 }
 

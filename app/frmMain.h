@@ -98,7 +98,6 @@ private:
     QPoint moveGrab_;         // where the button went down, in window coordinates
     bool systemMove_ = false; // the window system is moving the window for this drag
     bool following_ = false;  // the window follows the mouse for this drag
-    bool settingsLoaded_ = false;
     QImage background_;
 };
 

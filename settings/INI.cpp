@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int kValueBuffer = 100;
+// Whole values: a door announcement's name of 40 Japanese characters takes 120 bytes in UTF-8.
+constexpr int kValueBuffer = 4096;
 
 QString settingsPath(Host& host)
 {
@@ -110,12 +111,16 @@ void LoadSettings(Program& program, const SettingsTargets& targets)
     default: break;
     }
 
+    s.settingsRead = true;
     program.host.setMousePointer(MousePointer::Default);
 }
 
 void SaveSettings(Program& program, const SettingsTargets& targets)
 {
     const ProgramState& s = program.state;
+    // A run that never read the file holds only defaults: writing them would throw away the
+    // user's stored choices.
+    if (!s.settingsRead) return;
     program.host.setMousePointer(MousePointer::ArrowHourglass);
 
     const QSize screen = screenSize(targets.window);

@@ -31,7 +31,8 @@ inline const QString kSettingsSection = QStringLiteral("TARNEK 1.10");
 
 /// Reads every key into the program's state and applies it to the main window at once.
 void LoadSettings(Program& program, const SettingsTargets& targets);
-/// Writes every settings field, and the main window's position, to the settings file.
+/// Writes every settings field, and the main window's position, to the settings file; nothing
+/// in a run that has not read it.
 void SaveSettings(Program& program, const SettingsTargets& targets);
 
 /// The text of `key` in the settings file; empty when the file, the section or the key is missing.

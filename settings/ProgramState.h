@@ -21,6 +21,7 @@ struct ProgramState {
     std::int16_t UsePanel = 0;
     std::int16_t DefExt = 0;     // 0 MIDI, 1 WAVE, 2 segment: the open dialog's last file type
     QString DoorWAV;             // the chosen announcement in Door/; empty: the standard door.wav
+    bool settingsRead = false;   // the fields above hold the stored choices, not just defaults
 
     // Sound handles issued by the audio library; 0 = no sound. At most one of the two bell
     // handles is non-zero.

@@ -10,7 +10,7 @@ packages=(
   libglib2.0-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils desktop-file-utils qt6-wayland file
+  xvfb xauth xdotool x11-utils desktop-file-utils qt6-wayland file locales
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "WindowTimer.h"
 #include "frmMain.h"
 #include "frmMenus.h"
+#include "frmOptions.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -415,6 +416,12 @@ TEST_F(StartUp, ARunWithoutMusicLeavesTheStoredSettingsAlone)
     audio.script("dsInitMusic", {0});
     form->Load();
     EXPECT_EQ(program.state.DoorDelay, 0); // never read
+    // Commands that store the settings at once store nothing either.
+    form->menus().mnuUseFadeIn_Click();
+    frmOptions options(program, SettingsTargets{*form, *form->Timer1, form->CmDialog});
+    options.Form_Load();
+    options.cmdOK_Click();
+    EXPECT_EQ(readFile(ini), choices);
     std::int16_t cancel = 0;
     form->Form_Unload(cancel);
     EXPECT_EQ(readFile(ini), choices);

@@ -10,6 +10,10 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -136,19 +140,110 @@ TEST_F(Settings, DefExtPreparesTheOpenDialog)
     EXPECT_EQ(CmDialog.FileName, QStringLiteral("*.sgt"));
 }
 
-TEST_F(Settings, ALongDoorWavIsCutAt99BytesNeverInsideACharacter)
+TEST_F(Settings, DoorNamesComeBackWholeThroughTwoRuns)
 {
     QString name = QStringLiteral("a");
-    for (int i = 0; i < 40; ++i) name += QStringLiteral("駅");
-    load("DoorWAV=" + name.toUtf8() + "\n");
-    EXPECT_EQ(program.state.DoorWAV, name.left(1 + 32)); // 1 + 32 × 3 = 97 bytes; one more would make 100
+    for (int i = 0; i < 40; ++i) name += QStringLiteral("駅"); // 121 bytes
+    for (const QString& stored : {name, QStringLiteral(" 発車 ベル.wav "), QStringLiteral("\"q\".wav")}) {
+        load("DoorWAV=x\n");
+        program.state.DoorWAV = stored;
+        SaveSettings(program, targets);
+        program.state.DoorWAV.clear();
+        LoadSettings(program, targets);
+        SaveSettings(program, targets);
+        LoadSettings(program, targets);
+        EXPECT_EQ(program.state.DoorWAV, stored);
+    }
     load("DoorWAV=  \"発車 ベル.wav\"  \n");
     EXPECT_EQ(program.state.DoorWAV, QStringLiteral("発車 ベル.wav"));
 
-    program.state.DoorWAV = QStringLiteral("ドア 閉まります.wav");
+    // Only a value past a few KiB is cut, and never inside a character.
+    QString huge;
+    for (int i = 0; i < 2000; ++i) huge += QStringLiteral("駅");
+    load("DoorWAV=" + huge.toUtf8() + "\n");
+    EXPECT_EQ(program.state.DoorWAV, huge.left(4095 / 3));
+}
+
+TEST_F(Settings, FilesWrittenElsewhereKeepTheirBytesAndTheirLines)
+{
+    // An editor's byte-order mark before the section header.
+    store("\xEF\xBB\xBF[TARNEK 1.10]\r\nDoorDelay=900\r\nNoise=Yes\r\n");
+    LoadSettings(program, targets);
+    EXPECT_EQ(program.state.DoorDelay, 900);
+    EXPECT_EQ(program.state.Noise, -1);
+    SaveSettings(program, targets);
+    EXPECT_TRUE(stored().startsWith("\xEF\xBB\xBF[TARNEK 1.10]\r\nDoorDelay=900\r\nNoise=Yes\r\nXPosR="));
+    EXPECT_EQ(stored().count("[TARNEK 1.10]"), 1);
+
+    // Shift-JIS from a Windows copy: "発車.wav" and a foreign key, unchanged through two runs.
+    const QByteArray shiftJis = "\x94\xad\x8e\xd4.wav";
+    load("DoorWAV=" + shiftJis + "\nMemo=\x83\x81\x83\x82\n");
     SaveSettings(program, targets);
     LoadSettings(program, targets);
-    EXPECT_EQ(program.state.DoorWAV, QStringLiteral("ドア 閉まります.wav"));
+    SaveSettings(program, targets);
+    EXPECT_TRUE(stored().contains("\nDoorWAV=" + shiftJis + "\n")) << stored().toHex().constData();
+    EXPECT_TRUE(stored().contains("\nMemo=\x83\x81\x83\x82\n"));
+
+    // A name with a line break never makes lines of its own.
+    load("Door=Yes\nDoorWAV=old.wav\n");
+    program.state.DoorWAV = QStringLiteral("x.wav\nDoor=No\r\n[Other]");
+    SaveSettings(program, targets);
+    LoadSettings(program, targets);
+    EXPECT_EQ(program.state.Door, -1);
+    EXPECT_EQ(program.state.DoorWAV, QStringLiteral("old.wav"));
+    EXPECT_EQ(stored().count('\n'), 15);
+}
+
+TEST_F(Settings, NumbersReadTheSameUnderACommaDecimalLocale)
+{
+    // A German locale of our own, so that the test needs no locale installed on the machine.
+    QTemporaryDir locales;
+    const QString make = QStringLiteral("localedef -i de_DE -f UTF-8 '%1/de_DE.UTF-8' 2>/dev/null").arg(locales.path());
+    ASSERT_EQ(std::system(make.toLocal8Bit().constData()), 0);
+    const QByteArray oldLocPath = qgetenv("LOCPATH");
+    const std::string oldNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    qputenv("LOCPATH", locales.path().toLocal8Bit());
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    ASSERT_EQ(std::strtod("0.5", nullptr), 0.0); // the locale really wants a comma
+
+    load("XPosR=0.5000000\nYPosR=0.2500000\nDoorDelay=3.5\n");
+    const QSize size = screen();
+    EXPECT_EQ(window.pos(), QPoint(qRound(0.5 * size.width()), qRound(0.25 * size.height())));
+    EXPECT_EQ(program.state.DoorDelay, 4);
+    SaveSettings(program, targets);
+    EXPECT_TRUE(stored().contains("\nXPosR=0.5000000\n")) << stored().constData();
+
+    std::setlocale(LC_NUMERIC, oldNumeric.c_str());
+    if (oldLocPath.isNull()) qunsetenv("LOCPATH");
+    else qputenv("LOCPATH", oldLocPath);
+}
+
+TEST_F(Settings, AWriteThatFailsLeavesTheOldFileByteForByte)
+{
+    load("DoorDelay=900\nNoise=Yes\n");
+    const QByteArray before = stored();
+    program.state.DoorDelay = 1200;
+    // A disk that fills up: writes past 16 bytes fail (EFBIG, the signal ignored).
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    SaveSettings(program, targets);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(QDir(programDir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("tarnek.ini")});
+    EXPECT_TRUE(host.messages.empty());
+}
+
+TEST_F(Settings, NothingIsWrittenBeforeTheFileWasRead)
+{
+    store("[TARNEK 1.10]\nDoorDelay=900\n");
+    SaveSettings(program, targets);
+    EXPECT_EQ(stored(), QByteArray("[TARNEK 1.10]\nDoorDelay=900\n"));
 }
 
 TEST_F(Settings, EverythingElseInTheFileSurvivesASave)

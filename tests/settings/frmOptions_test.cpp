@@ -26,6 +26,8 @@ namespace {
 struct Options : Settings {
     std::unique_ptr<frmOptions> dialog;
 
+    Options() { program.state.settingsRead = true; } // as after a start-up
+
     // Opens the dialog as the menu does, but without its modal loop.
     frmOptions& open()
     {

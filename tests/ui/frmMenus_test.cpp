@@ -49,6 +49,7 @@ struct Menus : ::testing::Test {
     {
         host.programDir = programDir.path();
         audio.defaults["dsCreateDSB"] = 7;
+        program.state.settingsRead = true; // as after a start-up
     }
     QString ini() const { return programDir.filePath(QStringLiteral("tarnek.ini")); }
     QByteArray stored() const
