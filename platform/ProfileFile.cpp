@@ -81,7 +81,9 @@ mode_t newFileMode()
 }
 
 // A temporary file beside `path`, written, flushed to the disk and renamed over it. Every step
-// is checked: a full disk or an I/O error leaves the old file as it was.
+// is checked: a full disk or an I/O error leaves the old file as it was. After a crash the
+// file is the old one or the new one, whole; the directory is not flushed as well, which
+// would only make the new one certain at twice the cost.
 bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode)
 {
     const QFileInfo info(path);
@@ -94,12 +96,6 @@ bool replaceFile(const QString& path, const QByteArray& bytes, mode_t mode)
     if (!written) {
         ::unlink(name.constData());
         return false;
-    }
-    // The rename itself lasts only once the directory is on the disk.
-    const int dir = ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
     return true;
 }
