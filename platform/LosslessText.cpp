@@ -29,6 +29,25 @@ int sequenceLength(const QByteArray& bytes, qsizetype at, char32_t& code)
     return length;
 }
 
+void appendUtf8(QByteArray& bytes, char32_t code)
+{
+    if (code < 0x80) {
+        bytes += char(code);
+    } else if (code < 0x800) {
+        bytes += char(0xC0 | (code >> 6));
+        bytes += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        bytes += char(0xE0 | (code >> 12));
+        bytes += char(0x80 | ((code >> 6) & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
+    } else {
+        bytes += char(0xF0 | (code >> 18));
+        bytes += char(0x80 | ((code >> 12) & 0x3F));
+        bytes += char(0x80 | ((code >> 6) & 0x3F));
+        bytes += char(0x80 | (code & 0x3F));
+    }
+}
+
 bool isEscape(char16_t unit)
 {
     return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
@@ -48,7 +67,9 @@ QString textFromBytes(const QByteArray& bytes)
             ++at;
             continue;
         }
-        text += QString::fromUcs4(&code, 1);
+        // By hand: Qt's UTF-32 decoder would swallow a U+FEFF as a byte-order mark.
+        if (QChar::requiresSurrogates(code)) text += QChar(QChar::highSurrogate(code)), text += QChar(QChar::lowSurrogate(code));
+        else text += QChar(char16_t(code));
         at += length;
     }
     return text;
@@ -64,10 +85,12 @@ QByteArray bytesFromText(const QString& text)
             bytes += char(unit - kEscapeBase);
             continue;
         }
-        const bool pair = QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-        // Any other lone surrogate has no bytes of its own: U+FFFD, as a UTF-8 encoder writes it.
-        bytes += QString(text.constData() + i, pair ? 2 : 1).toUtf8();
-        if (pair) ++i;
+        char32_t code = unit;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            code = QChar::surrogateToUcs4(unit, text[++i].unicode());
+        else if (QChar::isSurrogate(unit))
+            code = QChar::ReplacementCharacter; // a lone surrogate has no bytes of its own
+        appendUtf8(bytes, code);
     }
     return bytes;
 }
