@@ -3,6 +3,7 @@
 #include "AudioLibrary.h"
 #include "Basic.h"
 #include "Door.h"
+#include "FileNames.h"
 #include "Host.h"
 #include "INI.h"
 #include "InputBits.h"
@@ -182,19 +183,21 @@ bool frmMain::Form_Load()
     state.DoorBuffer = LoadWave(program_, dir + QStringLiteral("door.wav"), 1);
     state.NoiseBuffer = LoadWave(program_, dir + QStringLiteral("b.wav"), 1);
 
+    const QString commandLine = host.commandLine();
+    const QString file = commandLine.isEmpty() ? QString() : commandLineFile(commandLine);
+
     // Working copies an earlier run left; a copy that cannot go is no reason not to start.
-    QFile::remove(dir + QStringLiteral("~tarnek.mid"));
-    QFile::remove(dir + QStringLiteral("~tarnek.wav"));
+    // One the command line names is the file the user wants to open, and may be their only copy.
+    for (const QString& name : {QStringLiteral("~tarnek.mid"), QStringLiteral("~tarnek.wav")}) {
+        const QString copy = dir + name;
+        if (file.isEmpty() || !sameFile(file, copy)) QFile::remove(copy);
+    }
 
     LoadSettings(program_, settingsTargets());
     settingsLoaded_ = true;
     BuildDoorMenus(program_, menus());
 
-    const QString commandLine = host.commandLine();
-    if (!commandLine.isEmpty()) {
-        const QString file = commandLineFile(commandLine);
-        if (!file.isEmpty()) DropFile(file);
-    }
+    if (!file.isEmpty()) DropFile(file);
     return true;
 }
 

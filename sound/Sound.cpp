@@ -2,6 +2,7 @@
 
 #include "AudioLibrary.h"
 #include "Basic.h"
+#include "FileNames.h"
 #include "Host.h"
 #include "Program.h"
 #include "VbDSound.h"
@@ -19,20 +20,9 @@ namespace {
 
 const QString kTitleSuffix = QStringLiteral(" - タルネク");
 
-std::filesystem::path fsPath(const QString& path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
 QString workingCopy(Host& host, const QString& extension)
 {
     return host.programDirectory() + QDir::separator() + QStringLiteral("~tarnek") + extension;
-}
-
-bool sameFile(const QString& a, const QString& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
 }
 
 // "###,###"-style patterns: digit groups, and nothing at all for zero.
@@ -188,15 +178,15 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
         const QString name = workingCopy(host, QString::fromLatin1(old));
         if (isWorkingCopy && name == copy) continue;
         std::error_code ignored;
-        std::filesystem::remove(fsPath(name), ignored);
+        std::filesystem::remove(fileSystemPath(name), ignored);
     }
 
     bool copied = isWorkingCopy;
     if (!isWorkingCopy) {
         std::error_code error;
-        std::filesystem::remove(fsPath(copy), error); // replaces whatever has that name, say a directory left empty
+        std::filesystem::remove(fileSystemPath(copy), error); // replaces whatever has that name, say a directory left empty
         error.clear();
-        copied = std::filesystem::copy_file(fsPath(path), fsPath(copy),
+        copied = std::filesystem::copy_file(fileSystemPath(path), fileSystemPath(copy),
                                             std::filesystem::copy_options::overwrite_existing, error) &&
                  !error;
         if (!copied) {

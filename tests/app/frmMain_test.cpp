@@ -247,6 +247,21 @@ TEST_F(WithFiles, TheCommandLineFileIsTakenWholeAndOpened)
     EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
 }
 
+TEST_F(WithFiles, AWorkingCopyNamedOnTheCommandLineIsOpenedNotCleanedAway)
+{
+    const QString copy = programDir.filePath(QStringLiteral("~tarnek.wav"));
+    write(copy, shortWave());
+    write(programDir.filePath(QStringLiteral("~tarnek.mid")), {1, 2, 3});
+    host.commandLineText = copy;
+
+    form->Load();
+
+    EXPECT_TRUE(QFile::exists(copy));
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("~tarnek.mid"))));
+}
+
 TEST_F(WithFiles, ANameRelativeToTheStartingDirectoryStillOpensAfterTheDirectoryChanges)
 {
     QDir(userDir.path()).mkpath(QStringLiteral("bells"));
