@@ -349,7 +349,9 @@ void frmMain::Timer1_Timer()
     ProgramState& s = program_.state;
     AudioLibrary& audio = program_.audio;
     Timer1->setEnabled(false);
-    if (s.EffectUrawa == -1) {
+    // A tick left over from an earlier release can come while a later one still waits; that
+    // release turned the bell down and puts the volumes back itself when it ends.
+    if (s.EffectUrawa == -1 && s.FadeActive == 0) {
         audio.dsSetVolume(s.BellBuffer, 0);
         audio.dsSetMasterVolume(0);
     }
@@ -375,8 +377,10 @@ void frmMain::tmrVolReset_Timer()
     ProgramState& s = program_.state;
     AudioLibrary& audio = program_.audio;
     if (s.Noise == -1) audio.dsPlayEx(s.NoiseBuffer, 0, 0, 0);
-    audio.dsSetMasterVolume(0);
-    audio.dsSetVolume(s.BellBuffer, 0);
+    if (s.FadeActive == 0) { // a waiting release restores the volumes at its end
+        audio.dsSetMasterVolume(0);
+        audio.dsSetVolume(s.BellBuffer, 0);
+    }
     tmrVolReset->setEnabled(false);
 }
 
