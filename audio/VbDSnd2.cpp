@@ -5,6 +5,7 @@
 #include "SoundFontSynth.h"
 #include "WaveDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -23,6 +24,12 @@ std::int64_t framesOf(std::int32_t msec)
 std::int32_t msecOf(std::int64_t frames)
 {
     return static_cast<std::int32_t>(frames * 1000 / Mixer::kSampleRate);
+}
+
+// A length or position past the 32-bit range (a segment may claim days) reads as the largest.
+std::int32_t msecClamped(double ms)
+{
+    return static_cast<std::int32_t>(std::clamp(ms, 0.0, double(INT32_MAX)));
 }
 
 std::vector<std::uint8_t> readFile(const std::string& path)
@@ -280,7 +287,7 @@ std::int32_t VbDSnd2::dsGetSeekMSec(const Handle& h)
     device_.locked([&] {
         if (mixer_.music().song() == song) ms = mixer_.music().seekMs();
     });
-    return static_cast<std::int32_t>(ms);
+    return msecClamped(ms);
 }
 
 std::int32_t VbDSnd2::dsGetBufferMSec(const Handle& h)
@@ -292,7 +299,7 @@ std::int32_t VbDSnd2::dsGetBufferMSec(const Handle& h)
 std::int32_t VbDSnd2::dsGetLengthMSec(const Handle& h)
 {
     const MidiSong* song = segment(h);
-    return song != nullptr ? static_cast<std::int32_t>(song->lengthMs) : 0;
+    return song != nullptr ? msecClamped(song->lengthMs) : 0;
 }
 
 void VbDSnd2::dsGetFormat(const Handle& h, SoundFormat& format)

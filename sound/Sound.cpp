@@ -57,11 +57,12 @@ void fade(Program& program, std::int32_t volume)
     double remaining = 0.0;
     if (state.BellSegment != 0) {
         audio.dsSetMasterVolume(volume);
-        const std::int32_t left = audio.dsGetLengthMSec(state.BellSegment) - audio.dsGetSeekMSec(state.BellSegment);
+        // In 64 bits: the library may report anything in the 32-bit range.
+        const std::int64_t left = std::int64_t{audio.dsGetLengthMSec(state.BellSegment)} - audio.dsGetSeekMSec(state.BellSegment);
         remaining = double(left) / 1000.0 - 0.1;
     } else if (state.BellBuffer != 0) {
         audio.dsSetVolume(state.BellBuffer, volume);
-        const std::int32_t left = audio.dsGetBufferMSec(state.BellBuffer) - audio.dsGetPositionMSec(state.BellBuffer);
+        const std::int64_t left = std::int64_t{audio.dsGetBufferMSec(state.BellBuffer)} - audio.dsGetPositionMSec(state.BellBuffer);
         remaining = double(left) / 1000.0 - 0.1;
     }
 
@@ -200,7 +201,7 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
         if (extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt"))
             state.BellSegment = audio.dsLoadMusicSegment(QFile::encodeName(copy).toStdString(), 32);
         else if (extension == QStringLiteral(".wav"))
-            state.BellBuffer = LoadWave(program, copy, 1);
+            state.BellBuffer = LoadWave(program, copy, 1, path);
     }
 
     if (state.BellSegment != 0 || state.BellBuffer != 0) host.SHAddToRecentDocs(path);
@@ -210,7 +211,7 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
     display.lblFileName.setText(name);
     display.lblFileName.adjustSize();
 
-    if (extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt")) {
+    if (state.BellSegment != 0) {
         display.lblFileInfo.setText(lengthLine(audio.dsGetLengthMSec(state.BellSegment)));
     } else if (state.BellBuffer == 0) {
         display.lblFileInfo.setText(kNothingLoaded);
