@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr std::int64_t kMaxMusicFileBytes = 64 * 1024 * 1024;
-
 std::int64_t framesOf(std::int32_t msec)
 {
     return static_cast<std::int64_t>(msec) * Mixer::kSampleRate / 1000;

@@ -25,6 +25,21 @@ QString workingCopy(Host& host, const QString& extension)
     return host.programDirectory() + QDir::separator() + QStringLiteral("~tarnek") + extension;
 }
 
+bool isMusic(const QString& extension)
+{
+    return extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt");
+}
+
+// Larger than the loader for its type reads; a file of another type is held to the WAVE limit,
+// the larger one.
+bool tooLarge(const QString& path, const QString& extension)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(fileSystemPath(path), error);
+    if (error) return false; // the copy finds out what is wrong and says so
+    return size > std::uintmax_t(isMusic(extension) ? kMaxMusicFileBytes : kMaxWaveFileBytes);
+}
+
 // "###,###"-style patterns: digit groups, and nothing at all for zero.
 QString groupedOrEmpty(std::int32_t value)
 {
@@ -183,7 +198,11 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
     }
 
     bool copied = isWorkingCopy;
-    if (!isWorkingCopy) {
+    if (!isWorkingCopy && tooLarge(path, extension)) {
+        // Copying first would write it all and keep the window frozen, only to refuse it then.
+        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + path,
+                    MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
+    } else if (!isWorkingCopy) {
         std::error_code error;
         std::filesystem::remove(fileSystemPath(copy), error); // replaces whatever has that name, say a directory left empty
         error.clear();
@@ -198,7 +217,7 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
     }
 
     if (copied) {
-        if (extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt"))
+        if (isMusic(extension))
             state.BellSegment = audio.dsLoadMusicSegment(QFile::encodeName(copy).toStdString(), 32);
         else if (extension == QStringLiteral(".wav"))
             state.BellBuffer = LoadWave(program, copy, 1, path);

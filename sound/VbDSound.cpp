@@ -11,14 +11,6 @@
 #include <new>
 #include <span>
 
-namespace {
-
-// Larger WAVE files would be refused by the library anyway (ten minutes of 8-channel 32-bit
-// audio at 96 kHz is about 1.8 GB); stop before trying to hold them.
-constexpr qint64 kMaxWaveFileBytes = qint64(2) << 30;
-
-} // namespace
-
 std::int32_t LoadWave(Program& program, const QString& path, std::int32_t flags, const QString& shownName)
 {
     const QFileInfo info(path);

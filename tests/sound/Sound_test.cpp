@@ -194,6 +194,26 @@ TEST_F(Bells, ASegmentLongerThanTheMillisecondsCanCountShowsTheLongestLength)
     EXPECT_NEAR(host.clock, 2'147'483.447, 1e-3); // to 0.1 s before the pass's end
 }
 
+TEST_F(Bells, AFileTooLargeToLoadIsRefusedBeforeItIsCopied)
+{
+    // Sparse files: their size costs no disk, but a copy would write it all.
+    const std::pair<const char*, qint64> huge[] = {{"huge.wav", qint64(2) << 30}, {"huge.mid", kMaxMusicFileBytes + 1}};
+    for (const auto& [name, size] : huge) {
+        host.messages.clear();
+        const QString path = user(QString::fromLatin1(name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
+        file.close();
+        LoadBell(program, display, path);
+        EXPECT_EQ(program.state.BellBuffer, 0);
+        EXPECT_EQ(program.state.BellSegment, 0);
+        EXPECT_EQ(lblFileInfo.text(), kNothingLoaded);
+        ASSERT_EQ(host.messages.size(), 1u) << name;
+        EXPECT_EQ(host.messages[0].prompt, QStringLiteral("ファイルが大きすぎます。\n\n") + path);
+        EXPECT_TRUE(QDir(programDir.path()).entryList(QDir::Files).isEmpty()) << name; // no copy begun
+    }
+}
+
 TEST_F(Bells, ALoadWhileTheBellPlaysStopsIt)
 {
     LoadBell(program, display, wave(QStringLiteral("one.wav")));
