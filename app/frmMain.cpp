@@ -25,6 +25,8 @@
 #include <QWindow>
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -210,7 +212,10 @@ void frmMain::DropFile(const QString& name)
     // Everything before the last separator becomes the current directory; a file in the root
     // leaves it as it is.
     const qsizetype slash = strFN.lastIndexOf(QLatin1Char('/'));
-    if (slash > 0) QDir::setCurrent(strFN.left(slash));
+    if (slash > 0) {
+        std::error_code ignored; // a folder that is gone leaves the current one
+        std::filesystem::current_path(fileSystemPath(strFN.left(slash)), ignored);
+    }
     LoadBell(program_, BellDisplay{*this, *lblFileName, *lblFileInfo}, strFN);
     program_.host.DoEvents();
     program_.state.FadeActive = 0;

@@ -200,7 +200,7 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
     bool copied = isWorkingCopy;
     if (!isWorkingCopy && tooLarge(path, extension)) {
         // Copying first would write it all and keep the window frozen, only to refuse it then.
-        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + path,
+        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + displayFileName(path),
                     MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
     } else if (!isWorkingCopy) {
         std::error_code error;
@@ -211,21 +211,21 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
                  !error;
         if (!copied) {
             host.MsgBox(QStringLiteral("ベルのファイルをコピーできませんでした。\n\n%1\n→ %2\n\n%3")
-                            .arg(path, copy, QString::fromLocal8Bit(error.message().c_str())),
+                            .arg(displayFileName(path), displayFileName(copy), QString::fromLocal8Bit(error.message().c_str())),
                         MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
         }
     }
 
     if (copied) {
         if (isMusic(extension))
-            state.BellSegment = audio.dsLoadMusicSegment(QFile::encodeName(copy).toStdString(), 32);
+            state.BellSegment = audio.dsLoadMusicSegment(encodeFileName(copy).toStdString(), 32);
         else if (extension == QStringLiteral(".wav"))
             state.BellBuffer = LoadWave(program, copy, 1, path);
     }
 
     if (state.BellSegment != 0 || state.BellBuffer != 0) host.SHAddToRecentDocs(path);
 
-    const QString name = shortName(path);
+    const QString name = displayFileName(shortName(path));
     display.window.setWindowTitle(name + kTitleSuffix);
     display.lblFileName.setText(name);
     display.lblFileName.adjustSize();
