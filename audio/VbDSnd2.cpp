@@ -107,27 +107,47 @@ std::int32_t VbDSnd2::dsInit2(std::uintptr_t, std::int32_t)
 
 std::int32_t VbDSnd2::dsInitMusic()
 {
+    return chooseSoundFont() ? 1 : 0;
+}
+
+bool VbDSnd2::chooseSoundFont()
+{
     soundFontPath_.clear();
+    // One that failed to load earlier comes only when nothing else is left: music then stays
+    // available as before, and its loads fail.
+    std::string chosen;
     for (const auto& candidate : soundFontCandidates_) {
         if (!isSoundFontFile(candidate)) continue;
-        soundFontPath_ = candidate;
-        // Loading starts in the background; start-up never waits for it.
-        if (synth_ == nullptr || synth_->path() != candidate) {
-            device_.locked([&] { mixer_.music().setSynth(nullptr); });
-            synth_ = std::make_unique<SoundFontSynth>(candidate, Mixer::kSampleRate);
+        if (unloadable_.count(candidate) == 0) {
+            chosen = candidate;
+            break;
         }
-        return 1;
+        if (chosen.empty()) chosen = candidate;
     }
-    return 0;
+    if (chosen.empty()) return false;
+    // Every one has failed: keep the synthesizer there is rather than load a failure again.
+    if (unloadable_.count(chosen) != 0 && synth_ != nullptr) chosen = synth_->path();
+    soundFontPath_ = chosen;
+    // Loading starts in the background; start-up never waits for it.
+    if (synth_ == nullptr || synth_->path() != chosen) {
+        device_.locked([&] { mixer_.music().setSynth(nullptr); });
+        synth_ = std::make_unique<SoundFontSynth>(chosen, Mixer::kSampleRate);
+    }
+    return true;
 }
 
 bool VbDSnd2::ensureSynth()
 {
-    if (soundFontPath_.empty() || synth_ == nullptr) return false;
-    fluid_synth_t* synth = synth_->wait();
-    if (synth == nullptr) return false;
-    device_.locked([&] { mixer_.music().setSynth(synth); });
-    return true;
+    while (!soundFontPath_.empty() && synth_ != nullptr) {
+        if (fluid_synth_t* synth = synth_->wait()) {
+            device_.locked([&] { mixer_.music().setSynth(synth); });
+            return true;
+        }
+        // A file can look like a SoundFont and still fail to load: the next candidate plays.
+        if (!unloadable_.insert(synth_->path()).second) return false; // every one has failed
+        if (!chooseSoundFont()) return false;
+    }
+    return false;
 }
 
 void VbDSnd2::dsQuitMusic()
