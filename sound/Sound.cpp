@@ -8,7 +8,6 @@
 #include "VbDSound.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLocale>
 #include <QWidget>
