@@ -3,6 +3,7 @@
 #include "AudioLibrary.h"
 #include "Basic.h"
 #include "Door.h"
+#include "FileNames.h"
 #include "Host.h"
 #include "INI.h"
 #include "InputBits.h"
@@ -24,6 +25,8 @@
 #include <QWindow>
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -182,18 +185,20 @@ bool frmMain::Form_Load()
     state.DoorBuffer = LoadWave(program_, dir + QStringLiteral("door.wav"), 1);
     state.NoiseBuffer = LoadWave(program_, dir + QStringLiteral("b.wav"), 1);
 
+    const QString commandLine = host.commandLine();
+    const QString file = commandLine.isEmpty() ? QString() : commandLineFile(commandLine);
+
     // Working copies an earlier run left; a copy that cannot go is no reason not to start.
-    QFile::remove(dir + QStringLiteral("~tarnek.mid"));
-    QFile::remove(dir + QStringLiteral("~tarnek.wav"));
+    // One the command line names is the file the user wants to open, and may be their only copy.
+    for (const QString& name : {QStringLiteral("~tarnek.mid"), QStringLiteral("~tarnek.wav")}) {
+        const QString copy = dir + name;
+        if (file.isEmpty() || !sameFile(file, copy)) QFile::remove(copy);
+    }
 
     LoadSettings(program_, settingsTargets());
     BuildDoorMenus(program_, menus());
 
-    const QString commandLine = host.commandLine();
-    if (!commandLine.isEmpty()) {
-        const QString file = commandLineFile(commandLine);
-        if (!file.isEmpty()) DropFile(file);
-    }
+    if (!file.isEmpty()) DropFile(file);
     return true;
 }
 
@@ -206,7 +211,10 @@ void frmMain::DropFile(const QString& name)
     // Everything before the last separator becomes the current directory; a file in the root
     // leaves it as it is.
     const qsizetype slash = strFN.lastIndexOf(QLatin1Char('/'));
-    if (slash > 0) QDir::setCurrent(strFN.left(slash));
+    if (slash > 0) {
+        std::error_code ignored; // a folder that is gone leaves the current one
+        std::filesystem::current_path(fileSystemPath(strFN.left(slash)), ignored);
+    }
     LoadBell(program_, BellDisplay{*this, *lblFileName, *lblFileInfo}, strFN);
     program_.host.DoEvents();
     program_.state.FadeActive = 0;
@@ -343,7 +351,9 @@ void frmMain::Timer1_Timer()
     ProgramState& s = program_.state;
     AudioLibrary& audio = program_.audio;
     Timer1->setEnabled(false);
-    if (s.EffectUrawa == -1) {
+    // A tick left over from an earlier release can come while a later one still waits; that
+    // release turned the bell down and puts the volumes back itself when it ends.
+    if (s.EffectUrawa == -1 && s.FadeActive == 0) {
         audio.dsSetVolume(s.BellBuffer, 0);
         audio.dsSetMasterVolume(0);
     }
@@ -369,8 +379,10 @@ void frmMain::tmrVolReset_Timer()
     ProgramState& s = program_.state;
     AudioLibrary& audio = program_.audio;
     if (s.Noise == -1) audio.dsPlayEx(s.NoiseBuffer, 0, 0, 0);
-    audio.dsSetMasterVolume(0);
-    audio.dsSetVolume(s.BellBuffer, 0);
+    if (s.FadeActive == 0) { // a waiting release restores the volumes at its end
+        audio.dsSetMasterVolume(0);
+        audio.dsSetVolume(s.BellBuffer, 0);
+    }
     tmrVolReset->setEnabled(false);
 }
 

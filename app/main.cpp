@@ -1,3 +1,4 @@
+#include "FileNames.h"
 #include "Program.h"
 #include "QtHost.h"
 #include "VbDSnd2.h"
@@ -22,6 +23,15 @@ std::vector<std::string> soundFontCandidates()
     };
 }
 
+// The arguments Qt left (it takes its own out of argv), byte for byte: Qt's own list would turn
+// a file name that is not UTF-8 into one that names no file.
+QStringList programArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(decodeFileName(QByteArray(argv[i])));
+    return arguments;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -33,7 +43,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
     enableDetectableAutoRepeat();
 
-    QtHost host(QCoreApplication::arguments());
+    QtHost host(programArguments(argc, argv));
     VbDSnd2 audio(soundFontCandidates());
     Program program{host, audio};
     frmMain form(program);

@@ -11,6 +11,9 @@ struct SoundFormat {
     std::int32_t SamplesPerSec = 0;
 };
 
+// dsLoadMusicSegment refuses larger files: no real MIDI or segment file comes near it.
+inline constexpr std::int64_t kMaxMusicFileBytes = 64 * 1024 * 1024;
+
 // The audio library as its callers see it. Handles are issued by the library; 0 means
 // no sound, and every operation accepts 0 (and a handle already freed) without failing.
 // Volumes are hundredths of a decibel (0 full, -10000 silent); times are milliseconds.

@@ -60,7 +60,10 @@ std::int64_t MusicPlayer::frameOf(double ms) const noexcept
 {
     // Frames from the start of the current pass; an event never lies before it.
     const double frames = std::ceil((ms - passStartMs_) * kSampleRate / 1000.0 - 1e-6);
-    return std::max<std::int64_t>(0, static_cast<std::int64_t>(frames));
+    // Far beyond any real song, and still an exact integer as a double: times a file claims
+    // past it would not fit the frame count.
+    constexpr double kLatestFrame = double(std::int64_t{1} << 62);
+    return static_cast<std::int64_t>(std::clamp(frames, 0.0, kLatestFrame));
 }
 
 void MusicPlayer::beginPass(double fromMs) noexcept

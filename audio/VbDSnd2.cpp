@@ -5,6 +5,7 @@
 #include "SoundFontSynth.h"
 #include "WaveDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -12,8 +13,6 @@
 #include <iterator>
 
 namespace {
-
-constexpr std::int64_t kMaxMusicFileBytes = 64 * 1024 * 1024;
 
 std::int64_t framesOf(std::int32_t msec)
 {
@@ -23,6 +22,12 @@ std::int64_t framesOf(std::int32_t msec)
 std::int32_t msecOf(std::int64_t frames)
 {
     return static_cast<std::int32_t>(frames * 1000 / Mixer::kSampleRate);
+}
+
+// A length or position past the 32-bit range (a segment may claim days) reads as the largest.
+std::int32_t msecClamped(double ms)
+{
+    return static_cast<std::int32_t>(std::clamp(ms, 0.0, double(INT32_MAX)));
 }
 
 std::vector<std::uint8_t> readFile(const std::string& path)
@@ -102,27 +107,47 @@ std::int32_t VbDSnd2::dsInit2(std::uintptr_t, std::int32_t)
 
 std::int32_t VbDSnd2::dsInitMusic()
 {
+    return chooseSoundFont() ? 1 : 0;
+}
+
+bool VbDSnd2::chooseSoundFont()
+{
     soundFontPath_.clear();
+    // One that failed to load earlier comes only when nothing else is left: music then stays
+    // available as before, and its loads fail.
+    std::string chosen;
     for (const auto& candidate : soundFontCandidates_) {
         if (!isSoundFontFile(candidate)) continue;
-        soundFontPath_ = candidate;
-        // Loading starts in the background; start-up never waits for it.
-        if (synth_ == nullptr || synth_->path() != candidate) {
-            device_.locked([&] { mixer_.music().setSynth(nullptr); });
-            synth_ = std::make_unique<SoundFontSynth>(candidate, Mixer::kSampleRate);
+        if (unloadable_.count(candidate) == 0) {
+            chosen = candidate;
+            break;
         }
-        return 1;
+        if (chosen.empty()) chosen = candidate;
     }
-    return 0;
+    if (chosen.empty()) return false;
+    // Every one has failed: keep the synthesizer there is rather than load a failure again.
+    if (unloadable_.count(chosen) != 0 && synth_ != nullptr) chosen = synth_->path();
+    soundFontPath_ = chosen;
+    // Loading starts in the background; start-up never waits for it.
+    if (synth_ == nullptr || synth_->path() != chosen) {
+        device_.locked([&] { mixer_.music().setSynth(nullptr); });
+        synth_ = std::make_unique<SoundFontSynth>(chosen, Mixer::kSampleRate);
+    }
+    return true;
 }
 
 bool VbDSnd2::ensureSynth()
 {
-    if (soundFontPath_.empty() || synth_ == nullptr) return false;
-    fluid_synth_t* synth = synth_->wait();
-    if (synth == nullptr) return false;
-    device_.locked([&] { mixer_.music().setSynth(synth); });
-    return true;
+    while (!soundFontPath_.empty() && synth_ != nullptr) {
+        if (fluid_synth_t* synth = synth_->wait()) {
+            device_.locked([&] { mixer_.music().setSynth(synth); });
+            return true;
+        }
+        // A file can look like a SoundFont and still fail to load: the next candidate plays.
+        if (!unloadable_.insert(synth_->path()).second) return false; // every one has failed
+        if (!chooseSoundFont()) return false;
+    }
+    return false;
 }
 
 void VbDSnd2::dsQuitMusic()
@@ -280,7 +305,7 @@ std::int32_t VbDSnd2::dsGetSeekMSec(const Handle& h)
     device_.locked([&] {
         if (mixer_.music().song() == song) ms = mixer_.music().seekMs();
     });
-    return static_cast<std::int32_t>(ms);
+    return msecClamped(ms);
 }
 
 std::int32_t VbDSnd2::dsGetBufferMSec(const Handle& h)
@@ -292,7 +317,7 @@ std::int32_t VbDSnd2::dsGetBufferMSec(const Handle& h)
 std::int32_t VbDSnd2::dsGetLengthMSec(const Handle& h)
 {
     const MidiSong* song = segment(h);
-    return song != nullptr ? static_cast<std::int32_t>(song->lengthMs) : 0;
+    return song != nullptr ? msecClamped(song->lengthMs) : 0;
 }
 
 void VbDSnd2::dsGetFormat(const Handle& h, SoundFormat& format)

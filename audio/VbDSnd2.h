@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct DecodedSound;
@@ -69,10 +70,12 @@ private:
     Handle newHandle();
     const Buffer* buffer(Handle h) const;
     const MidiSong* segment(Handle h) const;
+    bool chooseSoundFont();
     bool ensureSynth();
 
     std::vector<std::string> soundFontCandidates_;
     std::string soundFontPath_;
+    std::unordered_set<std::string> unloadable_; // passed the header check, then failed to load
     bool globalFocus_ = false;
     Mixer mixer_;
     SdlDevice device_{mixer_};

@@ -4,11 +4,15 @@
 
 #include "RecentDocuments.h"
 
+#include "FileNames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -34,9 +38,10 @@ QString recentDocumentsFile()
 
 bool addRecentDocument(const QString& path, const QString& listFile)
 {
-    const QFileInfo file(path);
-    if (!file.isFile()) return false;
-    const QByteArray local = QFile::encodeName(file.absoluteFilePath());
+    // The name's own bytes, which need not be UTF-8.
+    const QByteArray local = encodeFileName(QFileInfo(path).absoluteFilePath());
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(local.toStdString()), error)) return false;
     const QByteArray list = QFile::encodeName(listFile);
 
     GText uri(g_filename_to_uri(local.constData(), nullptr, nullptr));

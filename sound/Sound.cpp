@@ -2,12 +2,12 @@
 
 #include "AudioLibrary.h"
 #include "Basic.h"
+#include "FileNames.h"
 #include "Host.h"
 #include "Program.h"
 #include "VbDSound.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLocale>
 #include <QWidget>
@@ -19,20 +19,24 @@ namespace {
 
 const QString kTitleSuffix = QStringLiteral(" - タルネク");
 
-std::filesystem::path fsPath(const QString& path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
 QString workingCopy(Host& host, const QString& extension)
 {
     return host.programDirectory() + QDir::separator() + QStringLiteral("~tarnek") + extension;
 }
 
-bool sameFile(const QString& a, const QString& b)
+bool isMusic(const QString& extension)
+{
+    return extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt");
+}
+
+// Larger than the loader for its type reads; a file of another type is held to the WAVE limit,
+// the larger one.
+bool tooLarge(const QString& path, const QString& extension)
 {
     std::error_code error;
-    return std::filesystem::equivalent(fsPath(a), fsPath(b), error) && !error;
+    const std::uintmax_t size = std::filesystem::file_size(fileSystemPath(path), error);
+    if (error) return false; // the copy finds out what is wrong and says so
+    return size > std::uintmax_t(isMusic(extension) ? kMaxMusicFileBytes : kMaxWaveFileBytes);
 }
 
 // "###,###"-style patterns: digit groups, and nothing at all for zero.
@@ -67,11 +71,12 @@ void fade(Program& program, std::int32_t volume)
     double remaining = 0.0;
     if (state.BellSegment != 0) {
         audio.dsSetMasterVolume(volume);
-        const std::int32_t left = audio.dsGetLengthMSec(state.BellSegment) - audio.dsGetSeekMSec(state.BellSegment);
+        // In 64 bits: the library may report anything in the 32-bit range.
+        const std::int64_t left = std::int64_t{audio.dsGetLengthMSec(state.BellSegment)} - audio.dsGetSeekMSec(state.BellSegment);
         remaining = double(left) / 1000.0 - 0.1;
     } else if (state.BellBuffer != 0) {
         audio.dsSetVolume(state.BellBuffer, volume);
-        const std::int32_t left = audio.dsGetBufferMSec(state.BellBuffer) - audio.dsGetPositionMSec(state.BellBuffer);
+        const std::int64_t left = std::int64_t{audio.dsGetBufferMSec(state.BellBuffer)} - audio.dsGetPositionMSec(state.BellBuffer);
         remaining = double(left) / 1000.0 - 0.1;
     }
 
@@ -188,39 +193,43 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
         const QString name = workingCopy(host, QString::fromLatin1(old));
         if (isWorkingCopy && name == copy) continue;
         std::error_code ignored;
-        std::filesystem::remove(fsPath(name), ignored);
+        std::filesystem::remove(fileSystemPath(name), ignored);
     }
 
     bool copied = isWorkingCopy;
-    if (!isWorkingCopy) {
+    if (!isWorkingCopy && tooLarge(path, extension)) {
+        // Copying first would write it all and keep the window frozen, only to refuse it then.
+        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + displayFileName(path),
+                    MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
+    } else if (!isWorkingCopy) {
         std::error_code error;
-        std::filesystem::remove(fsPath(copy), error); // replaces whatever has that name, say a directory left empty
+        std::filesystem::remove(fileSystemPath(copy), error); // replaces whatever has that name, say a directory left empty
         error.clear();
-        copied = std::filesystem::copy_file(fsPath(path), fsPath(copy),
+        copied = std::filesystem::copy_file(fileSystemPath(path), fileSystemPath(copy),
                                             std::filesystem::copy_options::overwrite_existing, error) &&
                  !error;
         if (!copied) {
             host.MsgBox(QStringLiteral("ベルのファイルをコピーできませんでした。\n\n%1\n→ %2\n\n%3")
-                            .arg(path, copy, QString::fromLocal8Bit(error.message().c_str())),
+                            .arg(displayFileName(path), displayFileName(copy), QString::fromLocal8Bit(error.message().c_str())),
                         MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
         }
     }
 
     if (copied) {
-        if (extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt"))
-            state.BellSegment = audio.dsLoadMusicSegment(QFile::encodeName(copy).toStdString(), 32);
+        if (isMusic(extension))
+            state.BellSegment = audio.dsLoadMusicSegment(encodeFileName(copy).toStdString(), 32);
         else if (extension == QStringLiteral(".wav"))
-            state.BellBuffer = LoadWave(program, copy, 1);
+            state.BellBuffer = LoadWave(program, copy, 1, path);
     }
 
     if (state.BellSegment != 0 || state.BellBuffer != 0) host.SHAddToRecentDocs(path);
 
-    const QString name = shortName(path);
+    const QString name = displayFileName(shortName(path));
     display.window.setWindowTitle(name + kTitleSuffix);
     display.lblFileName.setText(name);
     display.lblFileName.adjustSize();
 
-    if (extension == QStringLiteral(".mid") || extension == QStringLiteral(".sgt")) {
+    if (state.BellSegment != 0) {
         display.lblFileInfo.setText(lengthLine(audio.dsGetLengthMSec(state.BellSegment)));
     } else if (state.BellBuffer == 0) {
         display.lblFileInfo.setText(kNothingLoaded);

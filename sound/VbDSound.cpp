@@ -1,6 +1,7 @@
 #include "VbDSound.h"
 
 #include "AudioLibrary.h"
+#include "FileNames.h"
 #include "Host.h"
 #include "Program.h"
 
@@ -10,15 +11,7 @@
 #include <new>
 #include <span>
 
-namespace {
-
-// Larger WAVE files would be refused by the library anyway (ten minutes of 8-channel 32-bit
-// audio at 96 kHz is about 1.8 GB); stop before trying to hold them.
-constexpr qint64 kMaxWaveFileBytes = qint64(2) << 30;
-
-} // namespace
-
-std::int32_t LoadWave(Program& program, const QString& path, std::int32_t flags)
+std::int32_t LoadWave(Program& program, const QString& path, std::int32_t flags, const QString& shownName)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile() || info.isHidden()) return 0;
@@ -42,7 +35,7 @@ std::int32_t LoadWave(Program& program, const QString& path, std::int32_t flags)
         problem = QStringLiteral("メモリが足りません。");
     }
     if (!problem.isEmpty()) {
-        program.host.MsgBox(problem + QStringLiteral("\n\n") + path,
+        program.host.MsgBox(problem + QStringLiteral("\n\n") + displayFileName(shownName.isEmpty() ? path : shownName),
                             MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
         return 0;
     }

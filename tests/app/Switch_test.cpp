@@ -244,6 +244,40 @@ TEST_F(Door, TheVolumeResetPlaysTheNoiseAndDisarms)
     EXPECT_THAT(audio.calls, ElementsAre("dsSetMasterVolume(0)", "dsSetVolume(11,0)"));
 }
 
+TEST_F(Door, TicksLeftOverFromAnEarlierReleaseLeaveAWaitingReleaseAlone)
+{
+    ProgramState& s = program.state;
+    s.Door = -1;
+    s.DoorATOS = -1;
+    s.Noise = -1;
+    s.EffectUrawa = -1; // also with Tachikawa, which wins: the door tick then restores too
+    for (const std::int16_t tachikawa : {std::int16_t(0), std::int16_t(-1)}) {
+        s.EffectTachikawa = tachikawa;
+        const std::string turnedDown = tachikawa == -1 ? "dsSetVolume(11,-1000)" : "dsSetVolume(11,-10000)";
+        key(QEvent::KeyPress);
+        audio.calls.clear();
+        audio.script("dsGetBufferMSec", {2000}); // the bell's pass; the position is 0
+        bool ticked = false;
+        host.onDoEvents = [&] {
+            if (ticked) return;
+            ticked = true;
+            form->Timer1_Timer();
+            form->tmrVolReset_Timer();
+        };
+        key(QEvent::KeyRelease);
+        host.onDoEvents = nullptr;
+        // The announcement and the noise as always; the volumes only at the release's end.
+        EXPECT_THAT(audio.calls, ElementsAre("dsPlayEx(13,0,0,0)", turnedDown, "dsGetBufferMSec(11)",
+                                             "dsGetPositionMSec(11)", "dsIsPlaying(12)", "dsPlay(12)",
+                                             "dsGetBufferMSec(12)", "dsPlayEx(13,0,0,0)", "dsStop(11)",
+                                             "dsSetVolume(11,0)"));
+        EXPECT_TRUE(form->Timer1->Enabled());
+    }
+    // Once the release is over the door tick restores the volumes again.
+    tick();
+    EXPECT_EQ(audio.calls.front(), "dsSetVolume(11,0)");
+}
+
 TEST_F(Door, AReleaseArmsTheDoorTimerWhichTicksOnItsOwn)
 {
     program.state.Door = -1;

@@ -1,4 +1,5 @@
 #include "FakeAudioLibrary.h"
+#include "FileNames.h"
 #include "MidiWriter.h"
 #include "VbDSnd2.h"
 #include "WaveWriter.h"
@@ -25,6 +26,8 @@
 #include <QLabel>
 #include <QWindow>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include <sndfile.h>
@@ -248,6 +251,21 @@ TEST_F(WithFiles, TheCommandLineFileIsTakenWholeAndOpened)
     EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
 }
 
+TEST_F(WithFiles, AWorkingCopyNamedOnTheCommandLineIsOpenedNotCleanedAway)
+{
+    const QString copy = programDir.filePath(QStringLiteral("~tarnek.wav"));
+    write(copy, shortWave());
+    write(programDir.filePath(QStringLiteral("~tarnek.mid")), {1, 2, 3});
+    host.commandLineText = copy;
+
+    form->Load();
+
+    EXPECT_TRUE(QFile::exists(copy));
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("~tarnek.mid"))));
+}
+
 TEST_F(WithFiles, ANameRelativeToTheStartingDirectoryStillOpensAfterTheDirectoryChanges)
 {
     QDir(userDir.path()).mkpath(QStringLiteral("bells"));
@@ -263,6 +281,30 @@ TEST_F(WithFiles, ANameRelativeToTheStartingDirectoryStillOpensAfterTheDirectory
     EXPECT_EQ(form->CmDialog.FileName, path); // the open dialog starts at the file itself
     EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
     QDir::setCurrent(before);
+}
+
+TEST_F(WithFiles, AFileWhoseNameIsNotUtf8Opens)
+{
+    // Shift-JIS bytes, folder and file, as an old disc or archive leaves them.
+    const QByteArray folder = QFile::encodeName(userDir.path()) + "/\x94\xad";
+    const QByteArray bytes = folder + "/\x8e\xd4.wav";
+    std::filesystem::create_directory(folder.toStdString());
+    const std::vector<std::uint8_t> wave = shortWave();
+    std::ofstream(bytes.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
+    const QString name = decodeFileName(bytes);
+    host.commandLineText = QLatin1Char('"') + name + QLatin1Char('"');
+    std::error_code error;
+    const std::filesystem::path before = std::filesystem::current_path(error);
+
+    form->Load();
+
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("\uFFFD\uFFFD.wav - タルネク"));
+    EXPECT_EQ(host.recentDocs, QStringList{name});
+    EXPECT_EQ(std::filesystem::current_path(error), std::filesystem::path(folder.toStdString()));
+    std::filesystem::current_path(before, error);
+    std::filesystem::remove_all(folder.toStdString()); // QTemporaryDir cannot name it
 }
 
 TEST(CommandLine, QuotesAndBlanks)

@@ -71,3 +71,17 @@ bell_info=$(info_pixels "$wid")
 [[ "$bell_info" != "$empty_info" ]] || fail "the window shows no file information"
 close_program "$wid"
 echo "smoke: \"発車 ベル.wav\" from the command line named in the title, its information drawn (label pixels $empty_info -> $bell_info), closed cleanly"
+
+# A file name that is not UTF-8 (Shift-JIS bytes from an old disc) opens all the same.
+odd="$work/my bells/"$'\x94\xad\x8e\xd4'".wav"
+cp "$here/samples/electric-bell.wav" "$odd"
+rm -f "$work/program/~tarnek.wav"
+(cd "$work" && exec "$work/program/tarnek" "$odd") 2> "$work/stderr" &
+app_pid=$!
+wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
+[[ -n "$wid" ]] || fail "no window appeared with a file name that is not UTF-8"
+cmp -s "$odd" "$work/program/~tarnek.wav" || fail "the file whose name is not UTF-8 was not copied"
+name=$(xprop -id "$wid" _NET_WM_NAME)
+[[ "$name" == *'"'$'\xef\xbf\xbd'* ]] || fail "window name with a name that is not UTF-8 is $name"
+close_program "$wid"
+echo "smoke: a file name that is not UTF-8 opened, shown as $name"

@@ -1,9 +1,11 @@
 #include "EveryOperation.h"
+#include "MidiWriter.h"
 #include "Mixer.h"
 #include "VbDSnd2.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +72,37 @@ TEST(VbDSnd2, MusicNeedsASoundFontAndTakesTheFirstOneFound)
     audio.dsQuitMusic();
     EXPECT_EQ(audio.soundFontPath(), "");
     EXPECT_NE(audio.dsInitMusic(), 0);
+}
+
+TEST(VbDSnd2, ASoundFontThatFailsToLoadGivesWayToTheNext)
+{
+    TempDir dir;
+    const std::string broken = dir.write("broken.sf2", kSoundFontHeader); // the header, and nothing to load
+    const std::string good = "/usr/share/sounds/sf2/default-GM.sf2";
+    SmfTrack track;
+    track.note(0, 96, 0, 72, 100);
+    const Bytes smf = writeSmf(0, 96, {track});
+    const std::string tune = dir.write("tune.mid", std::string(smf.begin(), smf.end()));
+
+    VbDSnd2 audio({broken, good});
+    ASSERT_NE(audio.dsInitMusic(), 0);
+    const AudioLibrary::Handle song = audio.dsLoadMusicSegment(tune, 32);
+    ASSERT_NE(song, 0);
+    EXPECT_EQ(audio.soundFontPath(), good);
+    audio.dsPlayMusicSegment(song, 0);
+    std::vector<float> out(2 * 9600);
+    audio.render(out.data(), 9600);
+    EXPECT_NE(*std::max_element(out.begin(), out.end()), 0.0f);
+    audio.dsQuitMusic(); // the next start goes straight to the one that loads
+    EXPECT_NE(audio.dsInitMusic(), 0);
+    EXPECT_EQ(audio.soundFontPath(), good);
+
+    // Nothing loads: music loads fail, but music still starts, as WAVE bells need it to.
+    VbDSnd2 none({broken});
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_NE(none.dsInitMusic(), 0);
+        EXPECT_EQ(none.dsLoadMusicSegment(tune, 32), 0);
+    }
 }
 
 TEST(VbDSnd2, EveryOperationAcceptsHandleZero)

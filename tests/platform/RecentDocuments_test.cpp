@@ -1,3 +1,4 @@
+#include "FileNames.h"
 #include "RecentDocuments.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <fstream>
 
 namespace {
 
@@ -43,6 +47,13 @@ TEST(RecentDocuments, AddsTheFileWithItsTypeAndThisProgramAndKeepsOtherEntries)
     EXPECT_TRUE(xbel.contains("count=\"2\"")) << xbel.constData();
     EXPECT_TRUE(xbel.contains("<bookmark:application name=\"" + QCoreApplication::applicationName().toUtf8() + "\""))
         << xbel.constData();
+
+    // A name that is not UTF-8 is recorded with its own bytes.
+    const QByteArray odd = QFile::encodeName(dir.path()) + "/\x94\xad.wav";
+    std::ofstream(odd.toStdString()) << "RIFF";
+    ASSERT_TRUE(addRecentDocument(decodeFileName(odd), list));
+    EXPECT_TRUE(contents(list).contains("/%94%AD.wav\"")) << contents(list).constData();
+    std::remove(odd.constData()); // QTemporaryDir cannot name it
 }
 
 TEST(RecentDocuments, NeverOverwritesAListItCannotRead)

@@ -153,6 +153,67 @@ TEST_F(Bells, AnEmptyWaveFileWarnsAndLoadsNothing)
     EXPECT_TRUE(host.messages.empty());
 }
 
+TEST_F(Bells, BrokenBellsSayTheyCannotPlayAndMessagesNameTheUsersFile)
+{
+    for (const char* name : {"broken.mid", "broken.sgt"}) {
+        const QString path = user(QString::fromLatin1(name));
+        write(path, {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1});
+        LoadBell(program, display, path);
+        EXPECT_EQ(program.state.BellSegment, 0) << name;
+        EXPECT_EQ(lblFileInfo.text(), kNothingLoaded) << name;
+    }
+    EXPECT_TRUE(host.recentDocs.isEmpty());
+
+    const QString empty = user(QStringLiteral("empty.wav"));
+    write(empty, {});
+    LoadBell(program, display, empty);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].prompt.contains(empty)) << host.messages[0].prompt.toStdString();
+    EXPECT_FALSE(host.messages[0].prompt.contains(QStringLiteral("~tarnek")));
+}
+
+TEST_F(Bells, ASegmentLongerThanTheMillisecondsCanCountShowsTheLongestLength)
+{
+    Segment segment = segmentFromMelody(melody());
+    segment.flags = 1;
+    segment.refLength = std::int64_t{1} << 60; // some 3,600 years, in 100 ns units
+    const QString path = user(QStringLiteral("forever.sgt"));
+    write(path, writeSegment(segment));
+    LoadBell(program, display, path);
+    ASSERT_NE(program.state.BellSegment, 0);
+    EXPECT_EQ(audio.dsGetLengthMSec(program.state.BellSegment), INT32_MAX);
+    EXPECT_EQ(lblFileInfo.text(), QStringLiteral("2,147,483.647 秒"));
+
+    // It plays, keeps its place, and a release reckons with a pass that long.
+    audio.dsPlayMusicSegment(program.state.BellSegment, 1000);
+    std::vector<float> out(2 * 4800);
+    audio.render(out.data(), 4800);
+    EXPECT_EQ(audio.dsGetSeekMSec(program.state.BellSegment), 100);
+    program.state.EffectUrawa = -1;
+    BellStop(program);
+    EXPECT_NEAR(host.clock, 2'147'483.447, 1e-3); // to 0.1 s before the pass's end
+}
+
+TEST_F(Bells, AFileTooLargeToLoadIsRefusedBeforeItIsCopied)
+{
+    // Sparse files: their size costs no disk, but a copy would write it all.
+    const std::pair<const char*, qint64> huge[] = {{"huge.wav", qint64(2) << 30}, {"huge.mid", kMaxMusicFileBytes + 1}};
+    for (const auto& [name, size] : huge) {
+        host.messages.clear();
+        const QString path = user(QString::fromLatin1(name));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
+        file.close();
+        LoadBell(program, display, path);
+        EXPECT_EQ(program.state.BellBuffer, 0);
+        EXPECT_EQ(program.state.BellSegment, 0);
+        EXPECT_EQ(lblFileInfo.text(), kNothingLoaded);
+        ASSERT_EQ(host.messages.size(), 1u) << name;
+        EXPECT_EQ(host.messages[0].prompt, QStringLiteral("ファイルが大きすぎます。\n\n") + path);
+        EXPECT_TRUE(QDir(programDir.path()).entryList(QDir::Files).isEmpty()) << name; // no copy begun
+    }
+}
+
 TEST_F(Bells, ALoadWhileTheBellPlaysStopsIt)
 {
     LoadBell(program, display, wave(QStringLiteral("one.wav")));
