@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "LosslessText.h"
 #include "Program.h"
 #include "QtHost.h"
 #include "VbDSnd2.h"
@@ -28,7 +28,7 @@ std::vector<std::string> soundFontCandidates()
 QStringList programArguments(int argc, char* argv[])
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments.append(decodeFileName(QByteArray(argv[i])));
+    for (int i = 0; i < argc; ++i) arguments.append(textFromBytes(QByteArray(argv[i])));
     return arguments;
 }
 

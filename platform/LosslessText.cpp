@@ -98,7 +98,10 @@ QByteArray bytesFromText(const QString& text)
 QString displayText(const QString& text)
 {
     QString shown = text;
-    for (QChar& c : shown)
-        if (isEscape(c.unicode())) c = QChar::ReplacementCharacter;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        // The low half of a proper pair (U+10080 …) may fall among the escapes.
+        if (isEscape(shown[i].unicode()) && !(i > 0 && shown[i - 1].isHighSurrogate()))
+            shown[i] = QChar::ReplacementCharacter;
+    }
     return shown;
 }

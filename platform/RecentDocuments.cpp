@@ -4,7 +4,7 @@
 
 #include "RecentDocuments.h"
 
-#include "FileNames.h"
+#include "LosslessText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,7 +39,7 @@ QString recentDocumentsFile()
 bool addRecentDocument(const QString& path, const QString& listFile)
 {
     // The name's own bytes, which need not be UTF-8.
-    const QByteArray local = encodeFileName(QFileInfo(path).absoluteFilePath());
+    const QByteArray local = bytesFromText(QFileInfo(path).absoluteFilePath());
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::path(local.toStdString()), error)) return false;
     const QByteArray list = QFile::encodeName(listFile);

@@ -3,6 +3,7 @@
 #include "AudioLibrary.h"
 #include "Basic.h"
 #include "FileNames.h"
+#include "LosslessText.h"
 #include "Host.h"
 #include "Program.h"
 #include "VbDSound.h"
@@ -199,7 +200,7 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
     bool copied = isWorkingCopy;
     if (!isWorkingCopy && tooLarge(path, extension)) {
         // Copying first would write it all and keep the window frozen, only to refuse it then.
-        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + displayFileName(path),
+        host.MsgBox(QStringLiteral("ファイルが大きすぎます。\n\n") + displayText(path),
                     MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
     } else if (!isWorkingCopy) {
         std::error_code error;
@@ -210,21 +211,21 @@ void LoadBell(Program& program, const BellDisplay& display, const QString& path)
                  !error;
         if (!copied) {
             host.MsgBox(QStringLiteral("ベルのファイルをコピーできませんでした。\n\n%1\n→ %2\n\n%3")
-                            .arg(displayFileName(path), displayFileName(copy), QString::fromLocal8Bit(error.message().c_str())),
+                            .arg(displayText(path), displayText(copy), QString::fromLocal8Bit(error.message().c_str())),
                         MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
         }
     }
 
     if (copied) {
         if (isMusic(extension))
-            state.BellSegment = audio.dsLoadMusicSegment(encodeFileName(copy).toStdString(), 32);
+            state.BellSegment = audio.dsLoadMusicSegment(bytesFromText(copy).toStdString(), 32);
         else if (extension == QStringLiteral(".wav"))
             state.BellBuffer = LoadWave(program, copy, 1, path);
     }
 
     if (state.BellSegment != 0 || state.BellBuffer != 0) host.SHAddToRecentDocs(path);
 
-    const QString name = displayFileName(shortName(path));
+    const QString name = displayText(shortName(path));
     display.window.setWindowTitle(name + kTitleSuffix);
     display.lblFileName.setText(name);
     display.lblFileName.adjustSize();

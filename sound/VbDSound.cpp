@@ -1,7 +1,7 @@
 #include "VbDSound.h"
 
 #include "AudioLibrary.h"
-#include "FileNames.h"
+#include "LosslessText.h"
 #include "Host.h"
 #include "Program.h"
 
@@ -35,7 +35,7 @@ std::int32_t LoadWave(Program& program, const QString& path, std::int32_t flags,
         problem = QStringLiteral("メモリが足りません。");
     }
     if (!problem.isEmpty()) {
-        program.host.MsgBox(problem + QStringLiteral("\n\n") + displayFileName(shownName.isEmpty() ? path : shownName),
+        program.host.MsgBox(problem + QStringLiteral("\n\n") + displayText(shownName.isEmpty() ? path : shownName),
                             MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbExclamation);
         return 0;
     }

@@ -1,5 +1,5 @@
 #include "FakeAudioLibrary.h"
-#include "FileNames.h"
+#include "LosslessText.h"
 #include "MidiWriter.h"
 #include "VbDSnd2.h"
 #include "WaveWriter.h"
@@ -291,7 +291,7 @@ TEST_F(WithFiles, AFileWhoseNameIsNotUtf8Opens)
     std::filesystem::create_directory(folder.toStdString());
     const std::vector<std::uint8_t> wave = shortWave();
     std::ofstream(bytes.toStdString(), std::ios::binary).write(reinterpret_cast<const char*>(wave.data()), std::streamsize(wave.size()));
-    const QString name = decodeFileName(bytes);
+    const QString name = textFromBytes(bytes);
     host.commandLineText = QLatin1Char('"') + name + QLatin1Char('"');
     std::error_code error;
     const std::filesystem::path before = std::filesystem::current_path(error);

@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "LosslessText.h"
 #include "RecentDocuments.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ TEST(RecentDocuments, AddsTheFileWithItsTypeAndThisProgramAndKeepsOtherEntries)
     // A name that is not UTF-8 is recorded with its own bytes.
     const QByteArray odd = QFile::encodeName(dir.path()) + "/\x94\xad.wav";
     std::ofstream(odd.toStdString()) << "RIFF";
-    ASSERT_TRUE(addRecentDocument(decodeFileName(odd), list));
+    ASSERT_TRUE(addRecentDocument(textFromBytes(odd), list));
     EXPECT_TRUE(contents(list).contains("/%94%AD.wav\"")) << contents(list).constData();
     std::remove(odd.constData()); // QTemporaryDir cannot name it
 }
