@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <iterator>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -73,6 +75,5 @@ void TerminationSignals::readPipe()
     unsigned char bytes[16];
     const ssize_t count = ::read(readEnd_, bytes, sizeof bytes);
     if (count <= 0) return;
-    // Signals that came close together are one request to end.
     emit received(bytes[0]);
 }

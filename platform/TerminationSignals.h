@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include <csignal>
+#include <signal.h>
 
 class QSocketNotifier;
 
