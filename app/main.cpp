@@ -1,6 +1,7 @@
 #include "LosslessText.h"
 #include "Program.h"
 #include "QtHost.h"
+#include "TerminationSignals.h"
 #include "VbDSnd2.h"
 #include "WindowSystemChoice.h"
 #include "X11AutoRepeat.h"
@@ -47,6 +48,10 @@ int main(int argc, char* argv[])
     VbDSnd2 audio(soundFontCandidates());
     Program program{host, audio};
     frmMain form(program);
+    // Ctrl+C, kill and logout close the window: the shutdown frees the sounds and saves the
+    // settings, even from inside a message box or a release wait.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &form, &QWidget::close);
     form.Load();
     return QApplication::exec();
 }

@@ -8,6 +8,9 @@ bool SdlDevice::open()
 {
     if (device_ != 0) return true;
     if (!subsystemStarted_) {
+        // SDL's handlers would turn Ctrl+C and kill into a quit event that nobody reads; the
+        // process's signals belong to the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
         subsystemStarted_ = true;
     }

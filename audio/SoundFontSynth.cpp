@@ -3,13 +3,42 @@
 #include <fluidsynth.h>
 
 #include <chrono>
+#include <mutex>
+
+namespace {
+
+void silenceLog()
+{
+    // FluidSynth would print every warning of a SoundFont to the terminal. Its log table is
+    // process-wide: written once, before any loader thread reads it.
+    static std::once_flag silenced;
+    std::call_once(silenced, [] {
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+fluid_synth_t* newSynth(fluid_settings_t* settings)
+{
+    // The first synthesizer of the process sets up FluidSynth's tables and default modulators,
+    // flag first and without a lock: one made at the same moment on another thread would copy
+    // them half set and sound wrong. The others wait for the first.
+    static std::once_flag first;
+    fluid_synth_t* synth = nullptr;
+    bool wasFirst = false;
+    std::call_once(first, [&] {
+        synth = new_fluid_synth(settings);
+        wasFirst = true;
+    });
+    return wasFirst ? synth : new_fluid_synth(settings);
+}
+
+} // namespace
 
 SoundFontSynth::SoundFontSynth(const std::string& soundFontPath, int sampleRate) : path_(soundFontPath)
 {
-    // FluidSynth would print every warning of a SoundFont to the terminal.
-    fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-    fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-    fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    silenceLog();
     loader_ = std::thread([this, sampleRate] { load(sampleRate); });
 }
 
@@ -38,7 +67,7 @@ void SoundFontSynth::load(int sampleRate)
         // FluidSynth's default (0.2) leaves room for a full orchestra; a bell melody of a few
         // voices would sound far quieter than a WAVE bell at it.
         fluid_settings_setnum(settings_, "synth.gain", 0.5);
-        synth_ = new_fluid_synth(settings_);
+        synth_ = newSynth(settings_);
     }
     if (synth_ != nullptr && fluid_synth_sfload(synth_, path_.c_str(), 1) != FLUID_FAILED) {
         ready_.store(synth_, std::memory_order_release);

@@ -21,7 +21,7 @@ SCRIPT
 chmod +x "$work/bin/xdg-open"
 
 start_xvfb
-export SDL_AUDIODRIVER=dummy PATH="$work/bin:$PATH" XDG_DATA_HOME="$work/data"
+export SDL_AUDIODRIVER=dummy PATH="$work/bin:$PATH"
 unset BROWSER DEFAULT_BROWSER
 
 (cd "$work" && exec "$work/program/tarnek") 2> "$work/stderr" &

@@ -33,7 +33,7 @@ done
 echo "install: program directory, bin/tarnek link, valid menu entry and icon under the prefix"
 
 start_xvfb
-export SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$work/data"
+export SDL_AUDIODRIVER=dummy
 # A Wayland session whose compositor offers XWayland (here: the virtual X server).
 unset QT_QPA_PLATFORM
 export WAYLAND_DISPLAY=wayland-tarnek-test XDG_SESSION_TYPE=wayland

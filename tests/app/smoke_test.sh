@@ -58,7 +58,6 @@ close_program "$wid"
 echo "smoke: window $wid ${width}x${height} \"タルネク\", closed cleanly"
 
 # Again, with a bell file on the command line.
-export XDG_DATA_HOME="$work/data" # the recently used list goes here, not into the user's
 (cd "$work" && exec "$work/program/tarnek" "$work/my bells/発車 ベル.wav") 2> "$work/stderr" &
 app_pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true

@@ -17,7 +17,7 @@ cp "$tarnek" "$here/door.wav" "$here/b.wav" "$work/program/"
 cp "$here/samples/electric-bell.wav" "$work/bell.wav"
 
 start_xvfb
-export SDL_AUDIODRIVER=disk XDG_DATA_HOME="$work/data"
+export SDL_AUDIODRIVER=disk
 
 # Runs the program with the bell, holds a key for two seconds, waits, closes it; leaves the
 # sound in $work/$1.raw and its levels in $work/$1.levels. The key's press and release times,

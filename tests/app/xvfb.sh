@@ -1,6 +1,10 @@
 # Sourced by the whole-program tests: a scratch folder $work removed on exit together with the
 # program ($app_pid) and a virtual X server started by start_xvfb [extra Xvfb arguments...].
 work=$(mktemp -d)
+# The desktop's per-user folders in there too: the recently used list ($work/data), the file
+# dialog's history and any cache never reach the user's home.
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+mkdir "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
 xvfb_pid=
 app_pid=
 cleanup() {
