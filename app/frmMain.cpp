@@ -247,10 +247,8 @@ void frmMain::Form_OLEDragOver(const QMimeData& Data, int& Effect, int, int, int
 void frmMain::Form_OLEDragDrop(const QMimeData& Data, int&, int, int, int, int)
 {
     if (!Data.hasUrls()) return;
-    const QList<QUrl> urls = Data.urls(); // copied: a load handles events, and the drag data may go
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile()) continue;
-        const QString path = QDir::toNativeSeparators(url.toLocalFile());
+    const QStringList paths = droppedFiles(Data); // copied: a load handles events, and the drag data may go
+    for (const QString& path : paths) {
         const QString type = path.right(4).toLower();
         if (type == QStringLiteral(".mid") || type == QStringLiteral(".wav") || type == QStringLiteral(".sgt"))
             DropFile(path);

@@ -303,6 +303,16 @@ TEST_F(WithFiles, AFileWhoseNameIsNotUtf8Opens)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("\uFFFD\uFFFD.wav - タルネク"));
     EXPECT_EQ(host.recentDocs, QStringList{name});
     EXPECT_EQ(std::filesystem::current_path(error), std::filesystem::path(folder.toStdString()));
+
+    // Dropped, as a file manager spells it: the same bytes, percent-encoded.
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), "# from a file manager\r\nfile://localhost" + bytes.toPercentEncoding("/") + "\r\n");
+    program.audio.dsFree(program.state.BellBuffer);
+    program.state.BellBuffer = 0;
+    ASSERT_TRUE(dragAndDrop(*form, &data));
+    EXPECT_NE(program.state.BellBuffer, 0);
+    EXPECT_EQ(host.recentDocs, (QStringList{name, name}));
+    EXPECT_TRUE(host.messages.empty());
     std::filesystem::current_path(before, error);
     std::filesystem::remove_all(folder.toStdString()); // QTemporaryDir cannot name it
 }
