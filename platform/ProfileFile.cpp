@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -42,9 +43,14 @@ Contents readFile(const QString& path)
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxProfileBytes) {
         contents.mode = info.st_mode & 07777;
-        QByteArray bytes(kMaxProfileBytes + 1, Qt::Uninitialized);
+        // Sized by what the file says, yet bounded should it grow while being read.
+        QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
         qsizetype have = 0;
         for (;;) {
+            if (have == bytes.size()) {
+                if (have > kMaxProfileBytes) break;
+                bytes.resize(std::min<qsizetype>(have * 2, kMaxProfileBytes + 1));
+            }
             const ssize_t got = ::read(fd, bytes.data() + have, static_cast<size_t>(bytes.size() - have));
             if (got < 0 && errno == EINTR) continue;
             if (got <= 0) {
@@ -52,7 +58,6 @@ Contents readFile(const QString& path)
                 break;
             }
             have += got;
-            if (have == bytes.size()) break; // grew past the limit while being read
         }
         bytes.truncate(have);
         contents.bytes = bytes;
