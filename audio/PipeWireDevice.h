@@ -12,8 +12,8 @@ class Mixer;
 // device reconnects by itself every few hundred milliseconds until it is back.
 class PipeWireDevice {
 public:
-    /// Frames per graph cycle the stream asks for (node.latency): 5.3 ms at 48 kHz.
-    static constexpr int kBlockFrames = 256;
+    /// Frames per graph cycle the stream asks for (node.latency): 2.7 ms at 48 kHz.
+    static constexpr int kBlockFrames = 128;
 
     explicit PipeWireDevice(Mixer& mixer);
     ~PipeWireDevice();

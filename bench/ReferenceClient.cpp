@@ -1,7 +1,7 @@
 // The smallest native PipeWire client that plays while a key is held: an X11 window whose key
-// events switch a tone that a real-time process callback writes, 256 frames a cycle, the
+// events switch a tone that a real-time process callback writes, FRAMES (256) a cycle, the
 // stream always running. latency.sh measures it beside the program as the floor.
-// Run: ReferenceClient   (DISPLAY and the PipeWire server from the environment); prints its
+// Run: ReferenceClient [FRAMES]   (DISPLAY and the PipeWire server from the environment); prints its
 // window's id.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -46,6 +47,9 @@ void onProcess(void*)
 
 int main(int argc, char** argv)
 {
+    const int frames = argc > 1 ? std::atoi(argv[1]) : 256;
+    char latency[32];
+    std::snprintf(latency, sizeof latency, "%d/48000", frames);
     pw_init(&argc, &argv);
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -74,7 +78,7 @@ int main(int argc, char** argv)
     events.process = onProcess;
     stream = pw_stream_new(core, "reference",
                            pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
-                                             PW_KEY_NODE_NAME, "reference", PW_KEY_NODE_LATENCY, "256/48000", nullptr));
+                                             PW_KEY_NODE_NAME, "reference", PW_KEY_NODE_LATENCY, latency, nullptr));
     spa_hook listener{};
     pw_stream_add_listener(stream, &listener, &events, nullptr);
     std::uint8_t podBuffer[1024];

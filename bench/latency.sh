@@ -4,7 +4,7 @@
 # program with the sample bell, and beside it the smallest native client (ReferenceClient).
 # Prints press -> sound and release -> silence for each, and the idle CPU of each plus the
 # server. Needs `make build` first.
-# Usage: bench/latency.sh [BUILD] [PRESSES] [GAP_MS]
+# Usage: bench/latency.sh [BUILD] [PRESSES] [GAP_MS] [REFERENCE_FRAMES]
 #   GAP_MS: quiet time before each press (default 1500: past the program's 1 s before its
 #   stream sleeps, so every press wakes it).
 set -euo pipefail
@@ -12,6 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-build}" && pwd)
 presses=${2:-20}
 gap=${3:-1500}
+reference_frames=${4:-256}
 
 source "$root/tests/app/xvfb.sh"
 source "$root/tests/app/pipewire.sh"
@@ -28,8 +29,8 @@ start_sound_server || fail "the private PipeWire server did not start"
 
 # CPU seconds used so far by the processes named.
 cpu() { local t=0 p; for p in "$@"; do t=$((t + $(awk '{ print $14 + $15 }' "/proc/$p/stat"))); done; echo "$t"; }
-# Share of one core the processes use over $1 seconds.
-idle_cpu() {
+# Share of one core the processes named use over $1 seconds.
+cpu_share() {
   local seconds=$1; shift
   local a b; a=$(cpu "$@"); sleep "$seconds"; b=$(cpu "$@")
   awk -v d="$((b - a))" -v s="$seconds" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f %%", 100 * d / hz / s }'
@@ -41,15 +42,19 @@ wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/nul
 [[ -n "$wid" ]] || fail "no window appeared"
 sleep 3
 echo "idle CPU, one core = 100 % (15 s each):"
-echo "  タルネク + server (pipewire, wireplumber, pipewire-pulse): $(idle_cpu 15 "$app_pid" "${sound_pids[@]}")"
+echo "  タルネク + server (pipewire, wireplumber, pipewire-pulse): $(cpu_share 15 "$app_pid" "${sound_pids[@]}")"
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool keydown --window "$wid" space
+echo "  the same while the bell rings: $(cpu_share 10 "$app_pid" "${sound_pids[@]}")"
+xdotool keyup --window "$wid" space
 
-"$build/bench/ReferenceClient" > "$work/reference.window" 2> "$work/reference.log" &
+"$build/bench/ReferenceClient" "$reference_frames" > "$work/reference.window" 2> "$work/reference.log" &
 ref_pid=$!
 for _ in $(seq 100); do [[ -s "$work/reference.window" ]] && break; sleep 0.1; done
 rwid=$(head -n1 "$work/reference.window")
 [[ -n "$rwid" ]] || fail "the reference client's window did not appear"
 sleep 3
-echo "  reference client (stream always running) + server: $(idle_cpu 15 "$ref_pid" "${sound_pids[@]}")"
+echo "  reference client ($reference_frames frames, stream always running) + server: $(cpu_share 15 "$ref_pid" "${sound_pids[@]}")"
 
 echo "latency, $presses presses each, taking turns, ${gap}+ ms quiet before each press, 400 ms held:"
 "$build/bench/LatencyBench" "$presses" "$gap" "タルネク=$wid" "reference client=$rwid"
