@@ -1,7 +1,8 @@
 # Sourced after xvfb.sh (it uses $work, fail and $XDG_RUNTIME_DIR): a private sound server for
 # whole-program tests and benchmarks, as a desktop runs it (a session bus, pipewire, wireplumber,
 # pipewire-pulse) with one null sink, "tarnek-sink", in the scratch folder. It is stopped on exit.
-#   start_sound_server   starts it and waits until the sink can be used; returns 1 when it cannot
+#   start_sound_server   starts it and waits until the sink can be used; returns 1 when PipeWire
+#                        cannot start at all (not installed, no socket), 2 when the rest fails
 #   stop_sound_server    ends it (as a crash or an upgrade would)
 sound_pids=()
 bus_pid=
@@ -39,9 +40,11 @@ CONF
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
     for _ in $(seq 50); do [[ -S "$XDG_RUNTIME_DIR/bus" ]] && break; sleep 0.1; done
   fi
+  rm -f "$XDG_RUNTIME_DIR/pipewire-0" # one left by a server that died would look ready
   pipewire >> "$work/pipewire.log" 2>&1 &
   sound_pids+=($!)
   for _ in $(seq 50); do [[ -S "$XDG_RUNTIME_DIR/pipewire-0" ]] && break; sleep 0.1; done
+  [[ -S "$XDG_RUNTIME_DIR/pipewire-0" ]] || return 1
   wireplumber >> "$work/wireplumber.log" 2>&1 &
   sound_pids+=($!)
   pipewire-pulse >> "$work/pipewire-pulse.log" 2>&1 &
@@ -51,7 +54,7 @@ CONF
     if [[ -S "$XDG_RUNTIME_DIR/pulse/native" ]] && wpctl status 2>/dev/null | grep -q '\*.*tarnek-sink'; then return 0; fi
     sleep 0.1
   done
-  return 1
+  return 2
 }
 
 # Records the sink's output (what it plays) as raw 48 kHz stereo float into $1 until killed;
