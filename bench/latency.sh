@@ -41,11 +41,11 @@ app_pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
 [[ -n "$wid" ]] || fail "no window appeared"
 sleep 3
-echo "idle CPU, one core = 100 % (15 s each):"
-echo "  タルネク + server (pipewire, wireplumber, pipewire-pulse): $(cpu_share 15 "$app_pid" "${sound_pids[@]}")"
+echo "CPU, one core = 100 %:"
+echo "  タルネク + server (pipewire, wireplumber, pipewire-pulse), idle 15 s: $(cpu_share 15 "$app_pid" "${sound_pids[@]}")"
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool keydown --window "$wid" space
-echo "  the same while the bell rings: $(cpu_share 10 "$app_pid" "${sound_pids[@]}")"
+echo "  the same while the bell rings, 10 s: $(cpu_share 10 "$app_pid" "${sound_pids[@]}")"
 xdotool keyup --window "$wid" space
 
 "$build/bench/ReferenceClient" "$reference_frames" > "$work/reference.window" 2> "$work/reference.log" &
@@ -54,7 +54,7 @@ for _ in $(seq 100); do [[ -s "$work/reference.window" ]] && break; sleep 0.1; d
 rwid=$(head -n1 "$work/reference.window")
 [[ -n "$rwid" ]] || fail "the reference client's window did not appear"
 sleep 3
-echo "  reference client ($reference_frames frames, stream always running) + server: $(cpu_share 15 "$ref_pid" "${sound_pids[@]}")"
+echo "  reference client ($reference_frames frames, stream always running) + server, idle 15 s: $(cpu_share 15 "$ref_pid" "${sound_pids[@]}")"
 
 echo "latency, $presses presses each, taking turns, ${gap}+ ms quiet before each press, 400 ms held:"
 "$build/bench/LatencyBench" "$presses" "$gap" "タルネク=$wid" "reference client=$rwid"
