@@ -92,6 +92,11 @@ void Mixer::stop(int slot)
     if (Voice* v = voice(slot)) v->playing = false;
 }
 
+bool Mixer::sounding() const noexcept
+{
+    return music_.isPlaying() || std::any_of(voices_.begin(), voices_.end(), [](const Voice& v) { return v.used && v.playing; });
+}
+
 bool Mixer::isPlaying(int slot) const
 {
     const Voice* v = voice(slot);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "AudioDevice.h"
 #include "AudioLibrary.h"
 #include "Mixer.h"
-#include "SdlDevice.h"
 
 #include <memory>
 #include <string>
@@ -14,7 +14,7 @@ struct DecodedSound;
 struct MidiSong;
 class SoundFontSynth;
 
-// The real audio library: a mixer pulled by the SDL audio device, with music through a
+// The real audio library: a mixer pulled by the audio device (PipeWire or SDL), with music through a
 // General MIDI SoundFont found among the candidates it is given.
 class VbDSnd2 final : public AudioLibrary {
 public:
@@ -56,6 +56,8 @@ public:
     const std::string& soundFontPath() const { return soundFontPath_; }
     /// Frames per block of the open device; 0 while closed.
     int deviceBlockFrames() const { return device_.blockFrames(); }
+    /// Which output the open device uses.
+    AudioDevice::Backend deviceBackend() const { return device_.backend(); }
     /// Renders the output directly, for offline use while no device is open.
     void render(float* out, int frames);
     /// The synthesizer of the chosen SoundFont, loading or loaded; nullptr before dsInitMusic.
@@ -78,7 +80,7 @@ private:
     std::unordered_set<std::string> unloadable_; // passed the header check, then failed to load
     bool globalFocus_ = false;
     Mixer mixer_;
-    SdlDevice device_{mixer_};
+    AudioDevice device_{mixer_};
     std::unique_ptr<SoundFontSynth> synth_; // kept across music restarts: loading is slow
     std::unordered_map<Handle, Buffer> buffers_;
     std::unordered_map<Handle, std::unique_ptr<MidiSong>> segments_;

@@ -5,11 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins libx11-dev
-  libsdl2-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
+  qt6-base-dev qt6-qpa-plugins libx11-dev libxtst-dev
+  libsdl2-dev libpipewire-0.3-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
   libglib2.0-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  pipewire pipewire-bin wireplumber pipewire-pulse dbus-daemon
   xvfb xauth xdotool x11-utils desktop-file-utils qt6-wayland file locales
 )
 
