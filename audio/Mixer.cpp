@@ -24,33 +24,53 @@ void Mixer::render(float* out, int frames) noexcept
     framesRendered_ += frames;
 }
 
+void Mixer::frameAt(const Voice& v, const Cursor& at, float& left, float& right) const noexcept
+{
+    const SampleBuffer& s = *v.frames;
+    left = s.sample(at.position, 0);
+    right = s.sample(at.position, 1);
+    // A resampled sound's ends: the loop's wrap on later passes, silence after a single play.
+    if (at.wrapped && at.position < s.headWrapFrames()) {
+        left += s.headWrap()[2 * at.position];
+        right += s.headWrap()[2 * at.position + 1];
+    }
+    const std::int64_t tailFrom = v.frameCount - s.tailWrapFrames();
+    if (!at.looping && at.position >= tailFrom) {
+        left -= s.tailWrap()[2 * (at.position - tailFrom)];
+        right -= s.tailWrap()[2 * (at.position - tailFrom) + 1];
+    }
+}
+
 void Mixer::mixVoice(Voice& v, float* out, int frames) noexcept
 {
     const float start = v.gain;
     const float step = (v.targetGain - v.gain) / static_cast<float>(frames);
     for (int i = 0; i < frames; ++i) {
-        if (v.position >= v.frameCount) {
-            if (!v.looping || v.frameCount == 0) {
+        if (v.at.position >= v.frameCount) {
+            if (!v.at.looping || v.frameCount == 0) {
                 v.playing = false;
-                v.position = v.frameCount;
+                v.at.position = v.frameCount;
                 break;
             }
-            v.position = 0;
+            v.at.position = 0;
+            v.at.wrapped = true;
         }
         const float g = start + step * static_cast<float>(i + 1);
-        const float* frame = v.frames + v.position * kChannels;
-        out[i * kChannels] += frame[0] * g;
-        out[i * kChannels + 1] += frame[1] * g;
-        ++v.position;
+        float left = 0.0f;
+        float right = 0.0f;
+        frameAt(v, v.at, left, right);
+        out[i * kChannels] += left * g;
+        out[i * kChannels + 1] += right * g;
+        ++v.at.position;
     }
     v.gain = v.targetGain;
 }
 
-int Mixer::addVoice(const float* frames, std::int64_t frameCount)
+int Mixer::addVoice(const SampleBuffer* frames)
 {
     Voice fresh;
     fresh.frames = frames;
-    fresh.frameCount = frameCount;
+    fresh.frameCount = frames->frames();
     fresh.used = true;
     for (std::size_t slot = 0; slot < voices_.size(); ++slot) {
         if (!voices_[slot].used) {
@@ -81,8 +101,7 @@ const Mixer::Voice* Mixer::voice(int slot) const
 void Mixer::play(int slot, bool looping)
 {
     if (Voice* v = voice(slot)) {
-        v->position = 0;
-        v->looping = looping;
+        v->at = Cursor{0, looping, false};
         v->playing = v->frameCount > 0;
     }
 }
@@ -109,7 +128,10 @@ void Mixer::setVolume(int slot, std::int32_t volume)
 
 void Mixer::setPosition(int slot, std::int64_t frame)
 {
-    if (Voice* v = voice(slot)) v->position = std::clamp<std::int64_t>(frame, 0, v->frameCount);
+    if (Voice* v = voice(slot)) {
+        v->at.position = std::clamp<std::int64_t>(frame, 0, v->frameCount);
+        v->at.wrapped = false;
+    }
 }
 
 std::int64_t Mixer::position(int slot) const
@@ -117,5 +139,5 @@ std::int64_t Mixer::position(int slot) const
     const Voice* v = voice(slot);
     if (v == nullptr) return 0;
     // A looping voice that just reached the end is at the start of its next pass.
-    return v->looping && v->position >= v->frameCount ? 0 : v->position;
+    return v->at.looping && v->at.position >= v->frameCount ? 0 : v->at.position;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MusicPlayer.h"
+#include "SampleBuffer.h"
 
 #include <cstdint>
 #include <vector>
@@ -24,8 +25,8 @@ public:
     /// Frames rendered since the mixer was made; the library's clock.
     std::int64_t framesRendered() const noexcept { return framesRendered_; }
 
-    /// Adds a voice for immutable interleaved stereo frames owned by the caller; returns its slot.
-    int addVoice(const float* frames, std::int64_t frameCount);
+    /// Adds a voice for immutable frames owned by the caller; returns its slot.
+    int addVoice(const SampleBuffer* frames);
     /// Removes a voice; its frames may be released afterwards.
     void removeVoice(int slot);
 
@@ -46,18 +47,25 @@ public:
     static float gainOf(std::int32_t volume);
 
 private:
-    struct Voice {
-        const float* frames = nullptr;
-        std::int64_t frameCount = 0;
+    // A place in a voice's frames.
+    struct Cursor {
         std::int64_t position = 0;
+        bool looping = false;
+        bool wrapped = false; // a later pass of a loop: the sound's end comes before its start
+    };
+    struct Voice {
+        const SampleBuffer* frames = nullptr;
+        std::int64_t frameCount = 0;
+        Cursor at;
         float gain = 1.0f;       // reached at the end of the current block
         float targetGain = 1.0f; // a change is ramped over one block to avoid a click
         bool used = false;
         bool playing = false;
-        bool looping = false;
     };
 
     void mixVoice(Voice& voice, float* out, int frames) noexcept;
+    void frameAt(const Voice& voice, const Cursor& at, float& left, float& right) const noexcept;
+
     Voice* voice(int slot);
     const Voice* voice(int slot) const;
 

@@ -177,7 +177,7 @@ AudioLibrary::Handle VbDSnd2::dsCreateDSB(std::span<const std::uint8_t> image, s
     if (!decoded) return 0;
     auto sound = std::make_shared<const DecodedSound>(std::move(*decoded));
     Buffer entry{sound, -1};
-    device_.locked([&] { entry.slot = mixer_.addVoice(sound->frames.data(), sound->frameCount); });
+    device_.locked([&] { entry.slot = mixer_.addVoice(&sound->frames); });
     const Handle h = newHandle();
     buffers_.emplace(h, std::move(entry));
     return h;

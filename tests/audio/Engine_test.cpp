@@ -16,14 +16,24 @@ namespace {
 constexpr int kRate = Mixer::kSampleRate;
 constexpr int kBlock = 256;
 
-// A signal that is never zero, so every frame of it is visible in the output.
+// A signal that is never zero, so every frame of it is visible in the output; in 16-bit steps,
+// which a 16-bit file at the device rate keeps exactly.
 std::vector<float> signal(int frames, int channels = 2)
 {
     std::vector<float> samples(static_cast<std::size_t>(frames) * channels);
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
             samples[static_cast<std::size_t>(i) * channels + c] =
-                0.25f + 0.5f * static_cast<float>((i * 7 + c * 3) % 97) / 97.0f;
+                std::round((0.25f + 0.5f * static_cast<float>((i * 7 + c * 3) % 97) / 97.0f) * 32768.0f) / 32768.0f;
+    return samples;
+}
+
+// Stereo, `periods` whole periods in `frames` frames.
+std::vector<float> sine(int frames, int periods, float amplitude)
+{
+    std::vector<float> samples(static_cast<std::size_t>(frames) * 2);
+    for (int i = 0; i < frames; ++i)
+        samples[2 * i] = samples[2 * i + 1] = amplitude * static_cast<float>(std::sin(2 * M_PI * periods * double(i) / frames));
     return samples;
 }
 
@@ -31,7 +41,7 @@ struct Engine : ::testing::Test {
     VbDSnd2 audio{{}};
 
     AudioLibrary::Handle load(const std::vector<float>& samples, int channels = 2, int rate = kRate,
-                              int subtype = SF_FORMAT_FLOAT)
+                              int subtype = SF_FORMAT_PCM_16)
     {
         const std::vector<std::uint8_t> image = writeWave(samples, channels, rate, subtype);
         return audio.dsCreateDSB(image, 1);
@@ -107,6 +117,7 @@ TEST_F(Engine, PositionSkipsExactlyAndFollowsRenderedTime)
     AudioLibrary::Handle h = load(sound);
     audio.dsPlayLooping(h);
     audio.dsSetPositionMSec(h, 170);
+    EXPECT_EQ(audio.dsGetPositionMSec(h), 170);
     const std::vector<float> out = render(kBlock);
     const std::size_t skipped = 170 * kRate / 1000 * 2;
     for (std::size_t i = 0; i < out.size(); ++i) ASSERT_FLOAT_EQ(out[i], sound[skipped + i]);
@@ -142,6 +153,38 @@ TEST_F(Engine, PlayExPlaysOnceQuieterAndPlayRestarts)
     audio.dsPlay(h); // restarts from the start
     const std::vector<float> again = render(kBlock);
     for (std::size_t i = 0; i < again.size(); ++i) ASSERT_FLOAT_EQ(again[i], sound[i]);
+}
+
+// Looping a sine of whole periods at another rate sounds like the endless sine, across the
+// wrap as inside; played once, its end still falls to silence.
+TEST_F(Engine, ALoopAtAnyRateWrapsLikeTheContinuousSound)
+{
+    for (const int rate : {22050, 44100}) {
+        const int frames = rate / 2 + 7; // not a whole number of device frames
+        const int periods = 457;          // about 900 Hz
+        AudioLibrary::Handle h = load(sine(frames, periods, 0.5f), 2, rate, SF_FORMAT_FLOAT);
+        ASSERT_NE(h, 0);
+        const std::int64_t length = (std::int64_t{frames} * kRate + rate / 2) / rate;
+        audio.dsPlayLooping(h);
+        const std::vector<float> out = render(static_cast<int>(length * 3));
+        const std::vector<float> ideal = sine(static_cast<int>(length), periods, 0.5f);
+        double error = 0.0;
+        double power = 0.0;
+        for (std::int64_t f = length / 2; f < length * 5 / 2; ++f) { // both wraps and what lies between
+            const double e = out[static_cast<std::size_t>(2 * f)] - ideal[static_cast<std::size_t>(2 * (f % length))];
+            error = std::max(error, std::fabs(e));
+            power = std::max(power, double(std::fabs(ideal[static_cast<std::size_t>(2 * (f % length))])));
+        }
+        EXPECT_LT(20 * std::log10(error / power), -80.0) << rate;
+
+        audio.dsStop(h);
+        render(kBlock);
+        audio.dsPlay(h);
+        const std::vector<float> once = render(static_cast<int>(length + kBlock));
+        EXPECT_LT(std::fabs(once[static_cast<std::size_t>(2 * length - 2)]), 0.3f) << rate;
+        for (std::size_t i = static_cast<std::size_t>(2 * length); i < once.size(); ++i) ASSERT_EQ(once[i], 0.0f);
+        audio.dsFree(h);
+    }
 }
 
 TEST_F(Engine, FormatIsTheFilesOwnNotTheDevices)
