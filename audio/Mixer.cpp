@@ -2,6 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
+
+const std::array<float, Mixer::kFadeFrames> Mixer::fadeCurve_ = [] {
+    std::array<float, kFadeFrames> curve{};
+    for (int k = 0; k < kFadeFrames; ++k)
+        curve[static_cast<std::size_t>(k)] =
+            static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * (k + 1) / (kFadeFrames + 1)));
+    return curve;
+}();
 
 Mixer::Mixer()
 {
@@ -18,8 +27,12 @@ float Mixer::gainOf(std::int32_t volume)
 void Mixer::render(float* out, int frames) noexcept
 {
     std::fill(out, out + static_cast<std::ptrdiff_t>(frames) * kChannels, 0.0f);
-    for (Voice& v : voices_)
-        if (v.used && v.playing) mixVoice(v, out, frames);
+    for (Voice& v : voices_) {
+        if (!v.used) continue;
+        for (Tail& tail : v.tails)
+            if (tail.left > 0) mixTail(v, tail, out, frames);
+        if (v.playing) mixVoice(v, out, frames);
+    }
     music_.render(out, frames);
     framesRendered_ += frames;
 }
@@ -55,15 +68,50 @@ void Mixer::mixVoice(Voice& v, float* out, int frames) noexcept
             v.at.position = 0;
             v.at.wrapped = true;
         }
-        const float g = start + step * static_cast<float>(i + 1);
+        float g = start + step * static_cast<float>(i + 1);
+        if (v.fadeIn > 0) g *= fadeGain(kFadeFrames - v.fadeIn--);
         float left = 0.0f;
         float right = 0.0f;
         frameAt(v, v.at, left, right);
         out[i * kChannels] += left * g;
         out[i * kChannels + 1] += right * g;
         ++v.at.position;
+        v.heard = true;
     }
     v.gain = v.targetGain;
+}
+
+void Mixer::mixTail(const Voice& v, Tail& tail, float* out, int frames) noexcept
+{
+    for (int i = 0; i < frames && tail.left > 0; ++i) {
+        if (tail.at.position >= v.frameCount) {
+            if (!tail.at.looping) {
+                tail.left = 0;
+                break;
+            }
+            tail.at.position = 0;
+            tail.at.wrapped = true;
+        }
+        const float g = tail.gain * fadeGain(--tail.left);
+        float left = 0.0f;
+        float right = 0.0f;
+        frameAt(v, tail.at, left, right);
+        out[i * kChannels] += left * g;
+        out[i * kChannels + 1] += right * g;
+        ++tail.at.position;
+    }
+}
+
+void Mixer::cut(Voice& v)
+{
+    // Only what has been heard fades out: a start followed at once by a jump (a bell that starts
+    // inside its sound) has nothing to fade yet.
+    if (!v.playing || !v.heard) return;
+    Tail* tail = &v.tails[0];
+    for (Tail& t : v.tails)
+        if (t.left < tail->left) tail = &t;
+    const float level = v.fadeIn > 0 ? fadeGain(kFadeFrames - v.fadeIn) : 1.0f;
+    *tail = Tail{v.at, v.gain * level, kFadeFrames};
 }
 
 int Mixer::addVoice(const SampleBuffer* frames)
@@ -101,20 +149,33 @@ const Mixer::Voice* Mixer::voice(int slot) const
 void Mixer::play(int slot, bool looping)
 {
     if (Voice* v = voice(slot)) {
+        cut(*v);
         v->at = Cursor{0, looping, false};
         v->playing = v->frameCount > 0;
+        v->heard = false;
+        v->fadeIn = 0;
     }
 }
 
 void Mixer::stop(int slot)
 {
-    if (Voice* v = voice(slot)) v->playing = false;
+    if (Voice* v = voice(slot)) {
+        cut(*v);
+        v->playing = false;
+        v->fadeIn = 0;
+    }
 }
 
 bool Mixer::isPlaying(int slot) const
 {
     const Voice* v = voice(slot);
     return v != nullptr && v->playing;
+}
+
+bool Mixer::isSounding(int slot) const
+{
+    const Voice* v = voice(slot);
+    return v != nullptr && (v->playing || v->tails[0].left > 0 || v->tails[1].left > 0);
 }
 
 void Mixer::setVolume(int slot, std::int32_t volume)
@@ -129,8 +190,14 @@ void Mixer::setVolume(int slot, std::int32_t volume)
 void Mixer::setPosition(int slot, std::int64_t frame)
 {
     if (Voice* v = voice(slot)) {
-        v->at.position = std::clamp<std::int64_t>(frame, 0, v->frameCount);
-        v->at.wrapped = false;
+        const std::int64_t to = std::clamp<std::int64_t>(frame, 0, v->frameCount);
+        if (v->playing && to != v->at.position) {
+            cut(*v);
+            v->heard = false;
+            v->at.wrapped = false;
+            v->fadeIn = to > 0 ? kFadeFrames : 0;
+        }
+        v->at.position = to;
     }
 }
 
