@@ -17,6 +17,9 @@ inline constexpr std::int64_t kMaxMusicFileBytes = 64 * 1024 * 1024;
 // The audio library as its callers see it. Handles are issued by the library; 0 means
 // no sound, and every operation accepts 0 (and a handle already freed) without failing.
 // Volumes are hundredths of a decibel (0 full, -10000 silent); times are milliseconds.
+// Every cut into sound (a stop, a restart, a free or a position change while it plays, a start
+// inside the sound) fades over 3 ms, buffers and music alike; what the caller sees (playing or
+// not, positions) changes at once.
 class AudioLibrary {
 public:
     using Handle = std::int32_t;
@@ -34,7 +37,8 @@ public:
     /// -1: keep sounding while another application has the focus.
     virtual void dsSetGlobalFocus(std::int16_t flag) = 0;
 
-    /// Decodes a whole WAVE file image into a new buffer; 0 for data it cannot decode.
+    /// Decodes a whole WAVE file image into a new buffer; 0 for data it cannot decode or a sound
+    /// longer than 30 minutes.
     virtual Handle dsCreateDSB(std::span<const std::uint8_t> image, std::int32_t flags) = 0;
     /// Loads a MIDI or segment file into a new music segment; 0 on failure.
     virtual Handle dsLoadMusicSegment(const std::string& path, std::int32_t flags) = 0;

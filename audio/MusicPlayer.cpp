@@ -11,11 +11,10 @@ namespace {
 
 constexpr int kChunkFrames = 1024;
 constexpr std::int64_t kTailFrames = 3 * MusicPlayer::kSampleRate; // release and reverb tails
-constexpr std::int64_t kStopFadeFrames = MusicPlayer::kSampleRate / 100; // short enough to be "at once", long enough not to click
 
 } // namespace
 
-MusicPlayer::MusicPlayer() : scratch_(kChunkFrames * 2, 0.0f) {}
+MusicPlayer::MusicPlayer() : cutOff_(Mixer::kFadeFrames * 2, 0.0f), scratch_(kChunkFrames * 2, 0.0f) {}
 
 void MusicPlayer::setSynth(fluid_synth_t* synth)
 {
@@ -26,8 +25,8 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
 {
     // Every piece starts from a fresh synthesizer: no controllers, programs or reverb left
     // over from the one before.
+    fadeOutWhatSounds();
     if (synth_ != nullptr) fluid_synth_system_reset(synth_);
-    fadingOut_ = false;
     song_ = song;
     playing_ = song != nullptr;
     passesLeft_ = std::max(0, repeats);
@@ -38,11 +37,30 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
 void MusicPlayer::stop()
 {
     if (playing_) {
-        silenceAll();
-        tailFrames_ = kStopFadeFrames;
-        fadingOut_ = true;
+        fadeOutWhatSounds();
+        if (synth_ != nullptr) fluid_synth_system_reset(synth_); // the reverb too
+        tailFrames_ = 0;
     }
     playing_ = false;
+}
+
+void MusicPlayer::fadeOutWhatSounds()
+{
+    // The synthesizer's next frames, rendered now and faded out, play in place of the cut-off
+    // sound while the synthesizer itself is free for what follows. Short: this holds the device.
+    if (synth_ == nullptr || (!playing_ && tailFrames_ <= 0)) return;
+    const int kFade = Mixer::kFadeFrames;
+    // A cut-off still playing stays under the new one.
+    std::copy(cutOff_.end() - cutOffLeft_ * 2, cutOff_.end(), cutOff_.begin());
+    std::fill(cutOff_.begin() + cutOffLeft_ * 2, cutOff_.end(), 0.0f);
+    float* buffer = scratch_.data();
+    fluid_synth_write_float(synth_, kFade, buffer, 0, 2, buffer, 1, 2);
+    for (int i = 0; i < kFade; ++i) {
+        const float g = gain_ * Mixer::fadeGain(kFade - 1 - i);
+        cutOff_[2 * i] += buffer[2 * i] * g;
+        cutOff_[2 * i + 1] += buffer[2 * i + 1] * g;
+    }
+    cutOffLeft_ = kFade;
 }
 
 double MusicPlayer::seekMs() const
@@ -78,6 +96,12 @@ void MusicPlayer::beginPass(double fromMs) noexcept
 
 void MusicPlayer::render(float* out, int frames) noexcept
 {
+    if (cutOffLeft_ > 0) {
+        const int n = std::min(frames, cutOffLeft_);
+        const float* from = cutOff_.data() + (Mixer::kFadeFrames - cutOffLeft_) * 2;
+        for (int i = 0; i < n * 2; ++i) out[i] += from[i];
+        cutOffLeft_ -= n;
+    }
     if (synth_ == nullptr) {
         // Without a synthesizer the song still keeps its time.
         if (playing_) passFrame_ += frames;
@@ -105,14 +129,7 @@ void MusicPlayer::render(float* out, int frames) noexcept
             return;
         } else {
             chunk = static_cast<int>(std::min<std::int64_t>(chunk, tailFrames_));
-            const std::int64_t left = tailFrames_;
             tailFrames_ -= chunk;
-            if (fadingOut_) {
-                renderSynth(out + static_cast<std::ptrdiff_t>(done) * 2, chunk, float(left) / kStopFadeFrames,
-                            float(tailFrames_) / kStopFadeFrames);
-                done += chunk;
-                continue;
-            }
         }
         renderSynth(out + static_cast<std::ptrdiff_t>(done) * 2, chunk);
         done += chunk;
@@ -133,12 +150,12 @@ void MusicPlayer::endPass() noexcept
     }
 }
 
-void MusicPlayer::renderSynth(float* out, int frames, float fadeFrom, float fadeTo) noexcept
+void MusicPlayer::renderSynth(float* out, int frames) noexcept
 {
     float* buffer = scratch_.data();
     fluid_synth_write_float(synth_, frames, buffer, 0, 2, buffer, 1, 2);
-    const float start = gain_ * fadeFrom;
-    const float step = (targetGain_ * fadeTo - start) / static_cast<float>(frames);
+    const float start = gain_;
+    const float step = (targetGain_ - start) / static_cast<float>(frames);
     for (int i = 0; i < frames; ++i) {
         const float g = start + step * static_cast<float>(i + 1);
         out[2 * i] += buffer[2 * i] * g;
@@ -163,10 +180,4 @@ void MusicPlayer::dispatch(const MidiEvent& event) noexcept
     case 0xe0: fluid_synth_pitch_bend(synth_, channel, event.data1 | (event.data2 << 7)); break;
     default: break;
     }
-}
-
-void MusicPlayer::silenceAll() noexcept
-{
-    if (synth_ == nullptr) return;
-    for (int channel = 0; channel < 16; ++channel) fluid_synth_cc(synth_, channel, 120, 0);
 }

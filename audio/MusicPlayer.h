@@ -19,9 +19,9 @@ public:
     /// The synthesizer to play through; nullptr until a SoundFont is loaded.
     void setSynth(fluid_synth_t* synth);
     /// Plays `song` from its start; `repeats` more passes follow the first. The song must
-    /// outlive its playing (stop() or another start() first).
+    /// outlive its playing (stop() or another start() first). What was sounding fades out.
     void start(const MidiSong* song, std::int32_t repeats);
-    /// Stops at once: the notes are cut and the reverb fades out within a few milliseconds.
+    /// Stops at once: what sounds fades out over the mixer's fade, as a stopped buffer does.
     void stop();
     bool isPlaying() const { return playing_; }
     bool isPlaying(const MidiSong* song) const { return playing_ && song_ == song; }
@@ -37,8 +37,8 @@ public:
 
 private:
     void dispatch(const MidiEvent& event) noexcept;
-    void silenceAll() noexcept;
-    void renderSynth(float* out, int frames, float fadeFrom = 1.0f, float fadeTo = 1.0f) noexcept;
+    void fadeOutWhatSounds();
+    void renderSynth(float* out, int frames) noexcept;
     std::int64_t frameOf(double ms) const noexcept;
     void beginPass(double fromMs) noexcept;
     void endPass() noexcept;
@@ -51,7 +51,8 @@ private:
     std::int64_t passFrame_ = 0;   // frames played in the current pass
     std::size_t nextEvent_ = 0;
     std::int64_t tailFrames_ = 0;  // frames the synth keeps rendering after the music ends
-    bool fadingOut_ = false;       // the tail is a fade to silence after a stop
+    std::vector<float> cutOff_;    // what sounded when the music was cut, faded out, still to play
+    int cutOffLeft_ = 0;
     float gain_ = 1.0f;
     float targetGain_ = 1.0f;
     std::vector<float> scratch_;

@@ -177,7 +177,8 @@ AudioLibrary::Handle VbDSnd2::dsCreateDSB(std::span<const std::uint8_t> image, s
     if (!decoded) return 0;
     auto sound = std::make_shared<const DecodedSound>(std::move(*decoded));
     Buffer entry{sound, -1};
-    device_.locked([&] { entry.slot = mixer_.addVoice(sound->frames.data(), sound->frameCount); });
+    device_.locked([&] { entry.slot = mixer_.addVoice(&sound->frames); });
+    releaseFadedVoices();
     const Handle h = newHandle();
     buffers_.emplace(h, std::move(entry));
     return h;
@@ -198,10 +199,29 @@ void VbDSnd2::dsFree(Handle& h)
 {
     auto found = buffers_.find(h);
     if (found != buffers_.end()) {
-        device_.locked([&] { mixer_.removeVoice(found->second.slot); });
-        buffers_.erase(found); // the audio thread no longer sees the frames
+        bool sounding = false;
+        device_.locked([&] {
+            mixer_.stop(found->second.slot);
+            sounding = mixer_.isSounding(found->second.slot);
+            if (!sounding) mixer_.removeVoice(found->second.slot);
+        });
+        // A sound freed while it plays fades out like any stop; its frames stay until then.
+        if (sounding) fading_.push_back(std::move(found->second));
+        buffers_.erase(found); // otherwise the audio thread no longer sees the frames
     }
+    releaseFadedVoices();
     h = 0;
+}
+
+void VbDSnd2::releaseFadedVoices()
+{
+    device_.locked([&] {
+        std::erase_if(fading_, [&](const Buffer& b) {
+            if (mixer_.isSounding(b.slot)) return false;
+            mixer_.removeVoice(b.slot);
+            return true;
+        });
+    });
 }
 
 void VbDSnd2::dsFreeMusicSegment(Handle& h)

@@ -74,6 +74,7 @@ private:
     const MidiSong* segment(Handle h) const;
     bool chooseSoundFont();
     bool ensureSynth();
+    void releaseFadedVoices();
 
     std::vector<std::string> soundFontCandidates_;
     std::string soundFontPath_;
@@ -83,6 +84,7 @@ private:
     AudioDevice device_{mixer_};
     std::unique_ptr<SoundFontSynth> synth_; // kept across music restarts: loading is slow
     std::unordered_map<Handle, Buffer> buffers_;
+    std::vector<Buffer> fading_; // freed while sounding: kept until their fade-out has played
     std::unordered_map<Handle, std::unique_ptr<MidiSong>> segments_;
     Handle lastHandle_ = 0;
 };

@@ -17,7 +17,7 @@
 namespace {
 
 constexpr std::size_t kMaxDecodedBytes = std::size_t{1} << 30;
-constexpr std::int64_t kMaxOutputFrames = kMaxDecodedBytes / (2 * sizeof(float));
+constexpr std::int64_t kMaxOutputFrames = kMaxDecodedBytes / (2 * sizeof(std::int16_t));
 // Keeps later mixing arithmetic finite whatever a float file holds.
 constexpr float kMaxAmplitude = 4.0f;
 constexpr float kMinus3dB = 0.70710678f;
@@ -225,56 +225,6 @@ float sanitized(float sample)
     return std::clamp(sample, -kMaxAmplitude, kMaxAmplitude);
 }
 
-// Reads every frame as stereo; nullopt when there are more than maxFrames.
-std::optional<std::vector<float>> readStereo(SNDFILE* file, const SF_INFO& info, std::int64_t maxFrames)
-{
-    const int channels = info.channels;
-    const Downmix mix = channels > 2 ? downmixFor(file, channels) : Downmix{};
-    const sf_count_t blockFrames = std::max(1, 16384 / channels);
-    std::vector<float> block(static_cast<std::size_t>(blockFrames) * channels);
-    std::vector<float> stereo;
-    if (info.frames > 0 && info.frames <= maxFrames) reserveSamples(stereo, static_cast<std::size_t>(info.frames) * 2);
-
-    float sourcePeak = 0.0f;
-    float mixPeak = 0.0f;
-    std::int64_t total = 0;
-    for (;;) {
-        const sf_count_t got = sf_readf_float(file, block.data(), blockFrames);
-        if (got <= 0) break;
-        total += got;
-        if (total > maxFrames) return std::nullopt;
-        for (sf_count_t f = 0; f < got; ++f) {
-            const float* in = block.data() + f * channels;
-            if (channels == 1) {
-                const float s = sanitized(in[0]);
-                stereo.push_back(s);
-                stereo.push_back(s);
-            } else if (channels == 2) {
-                stereo.push_back(sanitized(in[0]));
-                stereo.push_back(sanitized(in[1]));
-            } else {
-                float l = 0.0f;
-                float r = 0.0f;
-                for (int c = 0; c < channels; ++c) {
-                    const float s = sanitized(in[c]);
-                    sourcePeak = std::max(sourcePeak, std::fabs(s));
-                    l += mix.left[c] * s;
-                    r += mix.right[c] * s;
-                }
-                mixPeak = std::max({mixPeak, std::fabs(l), std::fabs(r)});
-                stereo.push_back(l);
-                stereo.push_back(r);
-            }
-        }
-    }
-    // Summed channels may peak higher than any one of them; bring the mix back to the source's peak.
-    if (mixPeak > sourcePeak && mixPeak > 0.0f) {
-        const float gain = sourcePeak / mixPeak;
-        for (float& s : stereo) s *= gain;
-    }
-    return stereo;
-}
-
 std::optional<DecodedSound> decode(std::span<const std::uint8_t> image, int deviceRate)
 {
     if (image.empty() || deviceRate < kMinSoundRate || deviceRate > kMaxSoundRate) return std::nullopt;
@@ -287,29 +237,74 @@ std::optional<DecodedSound> decode(std::span<const std::uint8_t> image, int devi
     if (info.channels < 1 || info.samplerate < kMinSoundRate || info.samplerate > kMaxSoundRate) return std::nullopt;
     sf_command(file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
 
-    const std::int64_t maxFrames = std::min(std::int64_t{kMaxSoundSeconds} * info.samplerate, kMaxOutputFrames);
-    auto stereo = readStereo(file.get(), info, maxFrames);
-    if (!stereo || stereo->empty()) return std::nullopt;
-    file.reset();
-
+    // The length is known before anything is read, so a sound too long is refused at once and
+    // the frames are converted and stored as they come, with no copy of the whole sound between.
     const WaveHeader header = readHeader(image);
-    const std::int64_t fileFrames = framesWithoutPadding(header, static_cast<std::int64_t>(stereo->size() / 2));
-    stereo->resize(static_cast<std::size_t>(fileFrames) * 2);
+    const std::int64_t fileFrames = framesWithoutPadding(header, static_cast<std::int64_t>(info.frames));
+    if (fileFrames <= 0 || fileFrames > std::int64_t{kMaxSoundSeconds} * info.samplerate) return std::nullopt;
+    const bool resampled = info.samplerate != deviceRate;
+    const std::int64_t outFrames =
+        resampled ? std::max<std::int64_t>(1, (fileFrames * deviceRate + info.samplerate / 2) / info.samplerate) : fileFrames;
+    if (outFrames > kMaxOutputFrames) return std::nullopt;
+
+    SampleBuffer frames(outFrames);
+    std::optional<Resampler> resampler;
+    if (resampled) resampler.emplace(fileFrames, outFrames);
+
+    const int channels = info.channels;
+    const Downmix mix = channels > 2 ? downmixFor(file.get(), channels) : Downmix{};
+    const sf_count_t blockFrames = std::max(1, 16384 / channels);
+    std::vector<float> block(static_cast<std::size_t>(blockFrames) * channels);
+    std::vector<float> stereo(static_cast<std::size_t>(blockFrames) * 2);
+    float sourcePeak = 0.0f;
+    float mixPeak = 0.0f;
+    std::int64_t total = 0;
+    while (total < fileFrames) {
+        const sf_count_t got = sf_readf_float(file.get(), block.data(), std::min<sf_count_t>(blockFrames, fileFrames - total));
+        if (got <= 0) break;
+        total += got;
+        for (sf_count_t f = 0; f < got; ++f) {
+            const float* in = block.data() + f * channels;
+            float* out = stereo.data() + 2 * f;
+            if (channels == 1) {
+                out[0] = out[1] = sanitized(in[0]);
+            } else if (channels == 2) {
+                out[0] = sanitized(in[0]);
+                out[1] = sanitized(in[1]);
+            } else {
+                float l = 0.0f;
+                float r = 0.0f;
+                for (int c = 0; c < channels; ++c) {
+                    const float s = sanitized(in[c]);
+                    sourcePeak = std::max(sourcePeak, std::fabs(s));
+                    l += mix.left[c] * s;
+                    r += mix.right[c] * s;
+                }
+                mixPeak = std::max({mixPeak, std::fabs(l), std::fabs(r)});
+                out[0] = l;
+                out[1] = r;
+            }
+        }
+        const std::span<const float> chunk(stereo.data(), static_cast<std::size_t>(got) * 2);
+        frames.append(resampler ? resampler->push(chunk) : chunk);
+    }
+    if (total == 0) return std::nullopt;
+    file.reset();
+    if (resampler) {
+        frames.append(resampler->finish());
+        frames.setWraps(resampler->headWrap(), resampler->tailWrap());
+    }
+    frames.close();
+    // Summed channels may peak higher than any one of them; bring the mix back to the source's peak.
+    if (mixPeak > sourcePeak && mixPeak > 0.0f) frames.scale(sourcePeak / mixPeak);
+
     DecodedSound sound;
+    sound.frameCount = frames.frames();
+    sound.frames = std::move(frames);
     sound.format.Channels = info.channels;
     sound.format.SamplesPerSec = info.samplerate;
     sound.format.BitsPerSample = header.bitsPerSample.value_or(bitsFromSubtype(info.format));
-    sound.lengthMs = static_cast<double>(fileFrames) * 1000.0 / info.samplerate;
-
-    if (info.samplerate == deviceRate) {
-        sound.frames = std::move(*stereo);
-    } else {
-        const std::int64_t outFrames =
-            std::max<std::int64_t>(1, (fileFrames * deviceRate + info.samplerate / 2) / info.samplerate);
-        if (outFrames > kMaxOutputFrames) return std::nullopt;
-        sound.frames = resampleStereo(*stereo, info.samplerate, deviceRate, outFrames);
-    }
-    sound.frameCount = static_cast<std::int64_t>(sound.frames.size() / 2);
+    sound.lengthMs = static_cast<double>(total) * 1000.0 / info.samplerate;
     return sound;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioLibrary.h"
+#include "SampleBuffer.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,14 +10,14 @@
 
 // A sound ready for the mixer, plus what the file itself said about it.
 struct DecodedSound {
-    std::vector<float> frames;   // interleaved stereo at the device rate
-    std::int64_t frameCount = 0; // frames.size() / 2
+    SampleBuffer frames;         // stereo at the device rate
+    std::int64_t frameCount = 0; // frames.frames()
     SoundFormat format;          // the file's own channels, bits per sample and sample rate
     double lengthMs = 0.0;       // the file's own frames at its own rate
 };
 
 // Longer sounds are refused; so are rates outside the range below (file and device alike).
-inline constexpr int kMaxSoundSeconds = 600;
+inline constexpr int kMaxSoundSeconds = 30 * 60;
 inline constexpr int kMinSoundRate = 1000;
 inline constexpr int kMaxSoundRate = 768000;
 

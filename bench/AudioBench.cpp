@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -120,6 +121,50 @@ void BM_Decode60sSameRate(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Decode60sSameRate)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Loading a long bell through dsCreateDSB (a 44.1 kHz stereo 16-bit WAVE of Arg seconds): the time
+// the caller waits, and the memory the load needs on top of the file image, at its peak and kept.
+// The peak is the kernel's high-water mark, reset before each load.
+long statusKb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+    return 0;
+}
+
+void BM_LoadLongBell(benchmark::State& state)
+{
+    const int seconds = static_cast<int>(state.range(0));
+    std::vector<std::uint8_t> image;
+    {
+        const std::vector<float> samples = sine(44100 * seconds, 44100, 440.0);
+        image = writeWave(samples, 2, 44100, SF_FORMAT_PCM_16);
+    }
+    VbDSnd2 audio{{}};
+    double peakMb = 0.0, keptMb = 0.0;
+    bool loaded = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::ofstream("/proc/self/clear_refs") << "5"; // the high-water mark back to the current size
+        const long before = statusKb("VmRSS");
+        state.ResumeTiming();
+        AudioLibrary::Handle h = audio.dsCreateDSB(image, 1);
+        state.PauseTiming();
+        loaded = loaded && h != 0;
+        peakMb = std::max(peakMb, (statusKb("VmHWM") - before) / 1024.0);
+        keptMb = (statusKb("VmRSS") - before) / 1024.0;
+        audio.dsFree(h);
+        state.ResumeTiming();
+    }
+    state.counters["peak_MB"] = peakMb;
+    state.counters["kept_MB"] = keptMb;
+    state.counters["image_MB"] = static_cast<double>(image.size()) / (1024.0 * 1024.0);
+    state.SetLabel(loaded ? "loaded" : "refused");
+}
+BENCHMARK(BM_LoadLongBell)->Arg(600)->Arg(1800)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // What dsInitMusic costs the caller: it finds the SoundFont and starts its load, never waits.
 void BM_InitMusicReturns(benchmark::State& state)

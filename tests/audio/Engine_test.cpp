@@ -16,22 +16,51 @@ namespace {
 constexpr int kRate = Mixer::kSampleRate;
 constexpr int kBlock = 256;
 
-// A signal that is never zero, so every frame of it is visible in the output.
+constexpr int kFade = Mixer::kFadeFrames;
+
+// A signal that is never zero, so every frame of it is visible in the output; in 16-bit steps,
+// which a 16-bit file at the device rate keeps exactly.
 std::vector<float> signal(int frames, int channels = 2)
 {
     std::vector<float> samples(static_cast<std::size_t>(frames) * channels);
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
             samples[static_cast<std::size_t>(i) * channels + c] =
-                0.25f + 0.5f * static_cast<float>((i * 7 + c * 3) % 97) / 97.0f;
+                std::round((0.25f + 0.5f * static_cast<float>((i * 7 + c * 3) % 97) / 97.0f) * 32768.0f) / 32768.0f;
     return samples;
+}
+
+// Stereo, `periods` whole periods in `frames` frames; a bell has a few partials above it.
+std::vector<float> periodic(int frames, int periods, float amplitude, bool partials)
+{
+    std::vector<float> samples(static_cast<std::size_t>(frames) * 2);
+    for (int i = 0; i < frames; ++i) {
+        const double t = 2 * M_PI * periods * double(i) / frames;
+        const double v = partials ? 0.6 * std::sin(t) + 0.3 * std::sin(3 * t) + 0.1 * std::sin(7 * t) : std::sin(t);
+        samples[2 * i] = samples[2 * i + 1] = amplitude * static_cast<float>(v);
+    }
+    return samples;
+}
+
+std::vector<float> sine(int frames, int periods, float amplitude) { return periodic(frames, periods, amplitude, false); }
+std::vector<float> bell(int frames, int periods, float amplitude) { return periodic(frames, periods, amplitude, true); }
+
+// The largest change from one output sample to the next, in either channel, starting from the
+// frame before (silence when none is given).
+float largestStep(const std::vector<float>& s, const std::vector<float>& before = {})
+{
+    const float left = before.empty() ? 0.0f : before[before.size() - 2];
+    const float right = before.empty() ? 0.0f : before[before.size() - 1];
+    float step = std::max(std::fabs(s[0] - left), std::fabs(s[1] - right));
+    for (std::size_t i = 2; i < s.size(); ++i) step = std::max(step, std::fabs(s[i] - s[i - 2]));
+    return step;
 }
 
 struct Engine : ::testing::Test {
     VbDSnd2 audio{{}};
 
     AudioLibrary::Handle load(const std::vector<float>& samples, int channels = 2, int rate = kRate,
-                              int subtype = SF_FORMAT_FLOAT)
+                              int subtype = SF_FORMAT_PCM_16)
     {
         const std::vector<std::uint8_t> image = writeWave(samples, channels, rate, subtype);
         return audio.dsCreateDSB(image, 1);
@@ -65,7 +94,10 @@ TEST_F(Engine, ALoopingBufferWrapsWithoutAGapAndStopsWhenAsked)
 
     audio.dsStop(h);
     EXPECT_EQ(audio.dsIsPlaying(h), 0);
-    for (float s : render(kBlock)) ASSERT_EQ(s, 0.0f);
+    // The cut fades out, then there is silence.
+    const std::vector<float> after = render(kBlock);
+    EXPECT_GT(after[0], 0.0f);
+    for (std::size_t i = kFade * 2; i < after.size(); ++i) ASSERT_EQ(after[i], 0.0f) << i;
 }
 
 TEST_F(Engine, APressSoundsFromTheFirstFrameOfTheNextBlock)
@@ -107,9 +139,14 @@ TEST_F(Engine, PositionSkipsExactlyAndFollowsRenderedTime)
     AudioLibrary::Handle h = load(sound);
     audio.dsPlayLooping(h);
     audio.dsSetPositionMSec(h, 170);
+    EXPECT_EQ(audio.dsGetPositionMSec(h), 170);
     const std::vector<float> out = render(kBlock);
+    // Starting inside the sound fades in, with the sound in its place from the first frame.
     const std::size_t skipped = 170 * kRate / 1000 * 2;
-    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_FLOAT_EQ(out[i], sound[skipped + i]);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const float fade = i < kFade * 2 ? Mixer::fadeGain(static_cast<int>(i / 2)) : 1.0f;
+        ASSERT_FLOAT_EQ(out[i], sound[skipped + i] * fade) << i;
+    }
 
     audio.dsSetPositionMSec(h, 0);
     for (int block = 1; block <= 40; ++block) {
@@ -139,9 +176,82 @@ TEST_F(Engine, PlayExPlaysOnceQuieterAndPlayRestarts)
     audio.dsSetVolume(h, 0);
     audio.dsPlay(h);
     render(500);
-    audio.dsPlay(h); // restarts from the start
+    audio.dsPlay(h); // restarts from the start, while the cut-off pass fades out
     const std::vector<float> again = render(kBlock);
-    for (std::size_t i = 0; i < again.size(); ++i) ASSERT_FLOAT_EQ(again[i], sound[i]);
+    for (std::size_t i = 0; i < again.size(); ++i) {
+        const float cut = i < kFade * 2 ? sound[500 * 2 + i] * Mixer::fadeGain(kFade - 1 - static_cast<int>(i / 2)) : 0.0f;
+        ASSERT_NEAR(again[i], sound[i] + cut, 1e-6) << i;
+    }
+}
+
+// Looping a sine of whole periods at another rate sounds like the endless sine, across the
+// wrap as inside; played once, its end still falls to silence.
+TEST_F(Engine, ALoopAtAnyRateWrapsLikeTheContinuousSound)
+{
+    for (const int rate : {22050, 44100}) {
+        const int frames = rate / 2 + 7; // not a whole number of device frames
+        const int periods = 457;          // about 900 Hz
+        AudioLibrary::Handle h = load(sine(frames, periods, 0.5f), 2, rate, SF_FORMAT_FLOAT);
+        ASSERT_NE(h, 0);
+        const std::int64_t length = (std::int64_t{frames} * kRate + rate / 2) / rate;
+        audio.dsPlayLooping(h);
+        const std::vector<float> out = render(static_cast<int>(length * 3));
+        const std::vector<float> ideal = sine(static_cast<int>(length), periods, 0.5f);
+        double error = 0.0;
+        double power = 0.0;
+        for (std::int64_t f = length / 2; f < length * 5 / 2; ++f) { // both wraps and what lies between
+            const double e = out[static_cast<std::size_t>(2 * f)] - ideal[static_cast<std::size_t>(2 * (f % length))];
+            error = std::max(error, std::fabs(e));
+            power = std::max(power, double(std::fabs(ideal[static_cast<std::size_t>(2 * (f % length))])));
+        }
+        EXPECT_LT(20 * std::log10(error / power), -80.0) << rate;
+
+        audio.dsStop(h);
+        render(kBlock);
+        audio.dsPlay(h);
+        const std::vector<float> once = render(static_cast<int>(length + kBlock));
+        EXPECT_LT(std::fabs(once[static_cast<std::size_t>(2 * length - 2)]), 0.3f) << rate;
+        for (std::size_t i = static_cast<std::size_t>(2 * length); i < once.size(); ++i) ASSERT_EQ(once[i], 0.0f);
+        audio.dsFree(h);
+    }
+}
+
+// Stopping or restarting anywhere in a sound steps no further from one sample to the next than
+// the sound itself does; a jump crosses from one place to the other no faster than the fade.
+TEST_F(Engine, CutsIntoSoundDoNotClick)
+{
+    const float peak = 0.9f;
+    const std::vector<float> sound = bell(kRate, 2000, peak);
+    AudioLibrary::Handle h = load(sound);
+    const float own = largestStep(sound);
+    float fastestFade = 0.0f;
+    for (int k = 1; k < kFade; ++k) fastestFade = std::max(fastestFade, Mixer::fadeGain(k) - Mixer::fadeGain(k - 1));
+    const float crossing = own + 2 * peak * fastestFade;
+    for (const int at : {101, 1000, 2222, 3333}) {
+        audio.dsPlayLooping(h);
+        std::vector<float> out = render(at);
+        audio.dsStop(h);
+        std::vector<float> cut = render(kBlock);
+        EXPECT_LE(largestStep(cut, out), own) << at;
+
+        audio.dsPlayLooping(h);
+        out = render(at);
+        audio.dsSetPositionMSec(h, 170);
+        cut = render(kBlock);
+        EXPECT_LE(largestStep(cut, out), crossing) << at;
+        // A restart: the new start is the sound's own; what was cut off fades out.
+        audio.dsPlay(h);
+        out = render(kBlock);
+        for (std::size_t i = 0; i < out.size(); ++i) out[i] -= sound[i];
+        EXPECT_LE(largestStep(out, cut), own) << at;
+        audio.dsStop(h);
+        render(kBlock);
+    }
+    // Freed while it sounds: it fades out like a stop.
+    audio.dsPlayLooping(h);
+    const std::vector<float> out = render(777);
+    audio.dsFree(h);
+    EXPECT_LE(largestStep(render(kBlock), out), own);
 }
 
 TEST_F(Engine, FormatIsTheFilesOwnNotTheDevices)

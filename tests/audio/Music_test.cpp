@@ -175,12 +175,21 @@ TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)
     EXPECT_NEAR(20.0 * std::log10(rms(playAt(-1000), afterRamp) / full), -10.0, 0.1);
     EXPECT_EQ(rms(playAt(-10000), afterRamp), 0.0);
 
+    // A stop fades out as a stopped buffer does: no step beyond the music's own, then silence.
     AudioLibrary::Handle h = audio->dsLoadMusicSegment(path, 32);
     audio->dsPlayMusicSegment(h, 0);
-    render(framesOf(300));
+    const std::vector<float> before = render(framesOf(300));
     audio->dsStopMusicSegment(h);
-    render(framesOf(100)); // all sound off lets the voices fade within a few milliseconds
-    EXPECT_LT(rms(render(framesOf(100))), full * 1e-3);
+    const std::vector<float> after = render(kBlock);
+    auto step = [](float from, const std::vector<float>& s, std::size_t i) { return std::fabs(s[i] - from); };
+    float own = 0.0f;
+    for (std::size_t i = 2; i < before.size(); ++i) own = std::max(own, step(before[i - 2], before, i));
+    float cut = std::max(step(before[before.size() - 2], after, 0), step(before.back(), after, 1));
+    for (std::size_t i = 2; i < after.size(); ++i) cut = std::max(cut, step(after[i - 2], after, i));
+    EXPECT_LE(cut, own);
+    EXPECT_GT(rms(after), 0.0);
+    for (std::size_t i = Mixer::kFadeFrames * 2; i < after.size(); ++i) ASSERT_EQ(after[i], 0.0f) << i;
+    EXPECT_EQ(rms(render(framesOf(100))), 0.0);
 }
 
 TEST_F(Music, TheSoundFontLoadsInTheBackgroundOnceAndIsKept)

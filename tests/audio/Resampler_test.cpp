@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <span>
 #include <vector>
 
 namespace {
@@ -16,6 +17,51 @@ std::vector<float> stereoSine(double hz, int rate, int frames, float amplitude)
     return s;
 }
 
+struct Resampled {
+    std::vector<float> frames; // the first pass of a loop
+    std::vector<float> headWrap;
+    std::vector<float> tailWrap;
+
+    // As played once: silence after the end.
+    std::vector<float> once() const
+    {
+        std::vector<float> s = frames;
+        const std::size_t from = s.size() - tailWrap.size();
+        for (std::size_t i = 0; i < tailWrap.size(); ++i) s[from + i] -= tailWrap[i];
+        return s;
+    }
+    // As a later pass of a loop: the end before the start.
+    std::vector<float> looped() const
+    {
+        std::vector<float> s = frames;
+        for (std::size_t i = 0; i < headWrap.size(); ++i) s[i] += headWrap[i];
+        return s;
+    }
+};
+
+// Fed in uneven pieces, as the decoder's reads come.
+Resampled resample(const std::vector<float>& in, std::int64_t outFrames)
+{
+    Resampler r(static_cast<std::int64_t>(in.size() / 2), outFrames);
+    Resampled out;
+    for (std::size_t at = 0; at < in.size();) {
+        const std::size_t n = std::min(in.size() - at, std::size_t{2 * 997});
+        const auto part = r.push(std::span(in).subspan(at, n));
+        out.frames.insert(out.frames.end(), part.begin(), part.end());
+        at += n;
+    }
+    const auto rest = r.finish();
+    out.frames.insert(out.frames.end(), rest.begin(), rest.end());
+    out.headWrap = r.headWrap();
+    out.tailWrap = r.tailWrap();
+    return out;
+}
+
+std::vector<float> resampleStereo(const std::vector<float>& in, int, int, std::int64_t outFrames)
+{
+    return resample(in, outFrames).once();
+}
+
 double rmsOfLeft(const std::vector<float>& s, std::size_t from, std::size_t to)
 {
     double sum = 0.0;
@@ -23,20 +69,29 @@ double rmsOfLeft(const std::vector<float>& s, std::size_t from, std::size_t to)
     return std::sqrt(sum / double(to - from));
 }
 
+// A constant loops as that constant, up to both ends; played once it fades into the silence
+// around it.
 TEST(Resampler, ConstantsPassUnchangedAndChannelsStayApart)
 {
-    for (auto [from, to] : {std::pair{44100, 48000}, {96000, 48000}, {8000, 48000}, {44101, 48000}}) {
+    for (auto [from, to] : {std::pair{44100, 48000}, {96000, 48000}, {8000, 48000}, {44101, 48000}, {333, 1000}}) {
         std::vector<float> in(static_cast<std::size_t>(from) * 2);
         for (std::size_t i = 0; i < in.size(); i += 2) {
             in[i] = 0.5f;
             in[i + 1] = -0.25f;
         }
-        const std::vector<float> out = resampleStereo(in, from, to, to);
-        ASSERT_EQ(out.size(), static_cast<std::size_t>(to) * 2);
-        for (int f = 1000; f < to - 1000; ++f) {
-            ASSERT_NEAR(out[2 * f], 0.5f, 1e-5) << from << " frame " << f;
-            ASSERT_NEAR(out[2 * f + 1], -0.25f, 1e-5) << from << " frame " << f;
+        const Resampled out = resample(in, to);
+        ASSERT_EQ(out.frames.size(), static_cast<std::size_t>(to) * 2);
+        const std::vector<float> looped = out.looped();
+        for (int f = 0; f < to; ++f) {
+            ASSERT_NEAR(looped[2 * f], 0.5f, 1e-5) << from << " frame " << f;
+            ASSERT_NEAR(looped[2 * f + 1], -0.25f, 1e-5) << from << " frame " << f;
+            if (f >= to / 2) {
+                ASSERT_NEAR(out.frames[2 * f], 0.5f, 1e-5) << from << " frame " << f;
+            }
         }
+        const std::vector<float> once = out.once();
+        EXPECT_GT(std::fabs(once[0] - 0.5f), 0.005f) << from;
+        EXPECT_GT(std::fabs(once.back() + 0.25f), 0.0025f) << from;
     }
 }
 
@@ -55,17 +110,26 @@ TEST(Resampler, KeepsTheAudibleBandAndRejectsWhatWouldFoldBack)
     EXPECT_NEAR(20 * std::log10(rmsOfLeft(up, 1000, 47000) / reference), 0.0, 0.5);
 }
 
-TEST(Resampler, TinyInputsAndLongerOutputsAreSafe)
+TEST(Resampler, TinyAndShortInputsAreSafe)
 {
     const std::vector<float> one{0.5f, -0.5f};
-    const auto out = resampleStereo(one, 8000, 48000, 128);
-    ASSERT_EQ(out.size(), 256u);
-    EXPECT_GT(out[0], 0.2f); // the frame itself, filtered against the silence around it
-    EXPECT_LT(out[1], -0.2f);
-    // The filter reaches 12 input frames, 72 output frames, past it; silence after that.
-    for (std::size_t i = 2 * 72; i < out.size(); ++i) ASSERT_EQ(out[i], 0.0f) << i;
-    EXPECT_EQ(resampleStereo({}, 44100, 48000, 10), std::vector<float>(20, 0.0f));
-    EXPECT_TRUE(resampleStereo(one, 768000, 1000, 0).empty());
+    const Resampled out = resample(one, 6);
+    ASSERT_EQ(out.frames.size(), 12u);
+    const std::vector<float> once = out.once();
+    EXPECT_GT(once[0], 0.2f); // the frame itself, filtered against the silence around it
+    EXPECT_LT(once[1], -0.2f);
+    for (const float s : out.looped()) EXPECT_NEAR(std::fabs(s), 0.5f, 1e-5); // looped: a constant
+
+    Resampler empty(10, 20);
+    EXPECT_TRUE(empty.finish().empty());
+    EXPECT_EQ(empty.outFrames(), 0);
+    // Fewer frames than announced: as many output frames as lie within them.
+    Resampler shorter(100, 600);
+    const std::vector<float> ten(20, 0.25f);
+    std::size_t frames = shorter.push(ten).size();
+    frames += shorter.finish().size();
+    EXPECT_EQ(frames, 120u);
+    EXPECT_EQ(shorter.outFrames(), 60);
 }
 
 } // namespace

@@ -22,21 +22,28 @@ struct Encoding {
 const Encoding kEncodings[] = {
     {"PCM_U8", SF_FORMAT_PCM_U8, 8, 1.0f / 100, 1, 0},
     {"PCM_16", SF_FORMAT_PCM_16, 16, 1.0f / 20000, 1, 0},
-    {"PCM_24", SF_FORMAT_PCM_24, 24, 1e-6f, 1, 0},
-    {"PCM_32", SF_FORMAT_PCM_32, 32, 1e-7f, 1, 0},
-    {"FLOAT", SF_FORMAT_FLOAT, 32, 0.0f, 1, 0},
-    {"DOUBLE", SF_FORMAT_DOUBLE, 64, 0.0f, 1, 0},
+    // Kept at 16 bits below each block's peak: half a step of that near full scale.
+    {"PCM_24", SF_FORMAT_PCM_24, 24, 2e-5f, 1, 0},
+    {"PCM_32", SF_FORMAT_PCM_32, 32, 2e-5f, 1, 0},
+    {"FLOAT", SF_FORMAT_FLOAT, 32, 2e-5f, 1, 0},
+    {"DOUBLE", SF_FORMAT_DOUBLE, 64, 2e-5f, 1, 0},
     {"ULAW", SF_FORMAT_ULAW, 8, 0.02f, 1, 0},
     {"ALAW", SF_FORMAT_ALAW, 8, 0.02f, 1, 0},
     {"IMA_ADPCM", SF_FORMAT_IMA_ADPCM, 4, 0.01f, 2041, 16},
     {"MS_ADPCM", SF_FORMAT_MS_ADPCM, 4, 0.005f, 1, 0},
 };
 
+// Interleaved sample i of the sound as it plays once.
+float at(const DecodedSound& sound, std::int64_t i)
+{
+    return sound.frames.onceSample(i / 2, static_cast<int>(i % 2));
+}
+
 DecodedSound decodeOrFail(const std::vector<std::uint8_t>& image, int rate = 48000)
 {
     auto sound = decodeWave(image, rate);
     if (!sound) ADD_FAILURE() << "not decoded";
-    return sound.value_or(DecodedSound{});
+    return sound ? std::move(*sound) : DecodedSound{};
 }
 
 class EveryEncoding : public testing::TestWithParam<std::tuple<Encoding, int>> {};
@@ -53,11 +60,11 @@ TEST_P(EveryEncoding, RoundTripsAtTheDeviceRateAndKeepsTheFileFormatWhenResample
     EXPECT_EQ(same.format.SamplesPerSec, 48000);
     ASSERT_GE(same.frameCount, frames);
     EXPECT_LT(same.frameCount, frames + encoding.blockFrames);
-    EXPECT_EQ(same.frames.size(), static_cast<std::size_t>(same.frameCount) * 2);
+    EXPECT_EQ(same.frames.frames(), same.frameCount);
     float worst = 0.0f;
     for (std::int64_t f = encoding.settleFrames; f < frames; ++f)
         for (int c = 0; c < 2; ++c)
-            worst = std::max(worst, std::fabs(same.frames[f * 2 + c] - source[f * channels + c % channels]));
+            worst = std::max(worst, std::fabs(at(same, f * 2 + c) - source[f * channels + c % channels]));
     EXPECT_LE(worst, encoding.tolerance);
 
     const DecodedSound resampled =
@@ -85,7 +92,7 @@ TEST(WaveDecoder, GsmKeepsItsLengthThroughTheFactChunk)
     EXPECT_DOUBLE_EQ(sound.lengthMs, 125.0); // not the 1120 frames of its seven blocks
     EXPECT_EQ(sound.frameCount, 6000);
     float peak = 0.0f;
-    for (const float s : sound.frames) peak = std::max(peak, std::fabs(s));
+    for (std::int64_t i = 0; i < sound.frameCount * 2; ++i) peak = std::max(peak, std::fabs(at(sound, i)));
     EXPECT_GT(peak, 0.25f);
 }
 
@@ -100,7 +107,7 @@ TEST(WaveDecoder, Pcm16AtTheDeviceRateIsSampleExact)
     }
     const DecodedSound sound = decodeOrFail(rawWave(wave));
     ASSERT_EQ(sound.frameCount, 3);
-    for (std::size_t i = 0; i < samples.size(); ++i) EXPECT_EQ(sound.frames[i], samples[i] / 32768.0f) << i;
+    for (std::size_t i = 0; i < samples.size(); ++i) EXPECT_EQ(at(sound, i), samples[i] / 32768.0f) << i;
     EXPECT_DOUBLE_EQ(sound.lengthMs, 3 / 48.0);
 }
 
@@ -121,15 +128,15 @@ TEST_P(Resampling, KeepsPhaseFrequencyAndLength)
     int crossings = 0;
     float worst = 0.0f;
     for (std::int64_t f = 1; f < sound.frameCount; ++f) {
-        crossings += (sound.frames[(f - 1) * 2] < 0.0f) != (sound.frames[f * 2] < 0.0f);
+        crossings += (at(sound, (f - 1) * 2) < 0.0f) != (at(sound, f * 2) < 0.0f);
         if (f > 100 && f < sound.frameCount - 100) // both ends are filtered against silence
-            worst = std::max(worst, std::fabs(sound.frames[f * 2] - 0.5f * static_cast<float>(std::sin(2 * M_PI * hz * f / 48000))));
-        EXPECT_EQ(sound.frames[f * 2], sound.frames[f * 2 + 1]);
+            worst = std::max(worst, std::fabs(at(sound, f * 2) - 0.5f * static_cast<float>(std::sin(2 * M_PI * hz * f / 48000))));
+        EXPECT_EQ(at(sound, f * 2), at(sound, f * 2 + 1));
     }
     EXPECT_NEAR(crossings, 2 * hz * 3, 2);
     EXPECT_LT(worst, 0.01f);
-    EXPECT_LT(std::fabs(sound.frames[0]), 0.01f);
-    EXPECT_NEAR(sound.frames[2 * 12], 0.5f * std::sin(2 * M_PI * hz * 12 / 48000), 0.01f);
+    EXPECT_LT(std::fabs(at(sound, 0)), 0.01f);
+    EXPECT_NEAR(at(sound, 2 * 12), 0.5f * std::sin(2 * M_PI * hz * 12 / 48000), 0.01f);
 }
 
 INSTANTIATE_TEST_SUITE_P(WaveDecoder, Resampling, testing::Values(8000, 11025, 22050, 44100, 96000, 37800));
@@ -146,7 +153,7 @@ std::array<float, 2> surroundOnly(const std::array<float, 6>& levels)
         decodeOrFail(writeWave(source, 6, 48000, SF_FORMAT_FLOAT, SF_FORMAT_WAVEX, kSurround));
     EXPECT_EQ(sound.format.Channels, 6);
     if (sound.frameCount != 100) return {NAN, NAN};
-    return {sound.frames[100], sound.frames[101]};
+    return {at(sound, 100), at(sound, 101)};
 }
 
 TEST(WaveDecoder, DownmixesSurroundByPositionWithoutClipping)
@@ -165,8 +172,8 @@ TEST(WaveDecoder, DownmixesSurroundByPositionWithoutClipping)
     EXPECT_FLOAT_EQ(lfe[1], 0.0f);
     // Everything at once would sum to 2.4 times the source's peak.
     const auto all = surroundOnly({0.9f, 0.9f, 0.9f, 0.9f, 0.9f, 0.9f});
-    EXPECT_NEAR(all[0], 0.9f, 1e-5);
-    EXPECT_NEAR(all[1], 0.9f, 1e-5);
+    EXPECT_NEAR(all[0], 0.9f, 1e-4);
+    EXPECT_NEAR(all[1], 0.9f, 1e-4);
 }
 
 TEST(WaveDecoder, WithoutAChannelMapTakesTheFirstTwoChannels)
@@ -176,8 +183,8 @@ TEST(WaveDecoder, WithoutAChannelMapTakesTheFirstTwoChannels)
     wave.data = {0x00, 0x10, 0x00, 0xf0, 0xff, 0x7f, 0xff, 0x7f}; // 4096, -4096, then two loud channels
     const DecodedSound sound = decodeOrFail(rawWave(wave));
     ASSERT_EQ(sound.frameCount, 1);
-    EXPECT_EQ(sound.frames[0], 0.125f);
-    EXPECT_EQ(sound.frames[1], -0.125f);
+    EXPECT_EQ(at(sound, 0), 0.125f);
+    EXPECT_EQ(at(sound, 1), -0.125f);
     EXPECT_EQ(sound.format.Channels, 4);
 }
 
@@ -242,9 +249,9 @@ TEST(WaveDecoder, ReplacesNonFiniteSamples)
     const DecodedSound sound =
         decodeOrFail(writeWave({NAN, INFINITY, -INFINITY, 1e30f, 0.25f}, 1, 48000, SF_FORMAT_FLOAT));
     ASSERT_EQ(sound.frameCount, 5);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(sound.frames[i], 0.0f) << i;
-    EXPECT_LE(sound.frames[6], 4.0f);
-    EXPECT_EQ(sound.frames[8], 0.25f);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(at(sound, i), 0.0f) << i;
+    EXPECT_LE(at(sound, 6), 4.0f);
+    EXPECT_EQ(at(sound, 8), 0.25f);
 }
 
 TEST(WaveDecoder, EveryTruncationIsRefusedOrDecodesWhatIsLeft)
@@ -259,13 +266,13 @@ TEST(WaveDecoder, EveryTruncationIsRefusedOrDecodesWhatIsLeft)
             }
             if (!part) continue;
             EXPECT_LE(part->frameCount, whole.frameCount) << cut;
-            EXPECT_EQ(part->frames.size(), static_cast<std::size_t>(part->frameCount) * 2);
+            EXPECT_EQ(part->frames.frames(), part->frameCount);
             EXPECT_EQ(part->format.BitsPerSample, whole.format.BitsPerSample);
         }
     }
 }
 
-TEST(WaveDecoder, RefusesSoundsLongerThanTenMinutes)
+TEST(WaveDecoder, RefusesSoundsLongerThanHalfAnHour)
 {
     RawWave wave;
     wave.rate = 1000;
