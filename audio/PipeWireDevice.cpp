@@ -6,6 +6,7 @@
 #include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -16,6 +17,8 @@ constexpr std::uint32_t kStride = sizeof(float) * Mixer::kChannels;
 // A second of silence with nothing playing puts the stream to sleep: long enough for a
 // synthesizer's tail to ring out, short enough that an idle program costs nothing.
 constexpr int kIdleBlocks = Mixer::kSampleRate / PipeWireDevice::kBlockFrames;
+// The longest the real-time thread waits for a command to let go of the mixer.
+constexpr int kSpinMicroseconds = 800;
 // While the server is gone: how often to look for it again.
 constexpr long kRetryMs = 300;
 
@@ -71,11 +74,18 @@ void onProcess(void* data) noexcept
     if (b->requested != 0) frames = std::min<std::uint32_t>(frames, std::uint32_t(b->requested));
     auto* out = static_cast<float*>(d.data);
 
-    // A command holds the lock for microseconds; spin that out rather than drop a block.
+    // A command holds the lock for microseconds, a music stop (its fade rendered, the synthesizer
+    // reset) for a few hundred at most: spin that out, by the clock rather than by a count whose
+    // length depends on the processor, rather than drop a block. Well within the cycle.
     std::unique_lock<std::mutex> lock(s->mixerLock, std::try_to_lock);
-    for (int i = 0; i < 4000 && !lock.owns_lock(); ++i) {
-        cpuRelax();
-        (void)lock.try_lock();
+    if (!lock.owns_lock()) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinMicroseconds);
+        do {
+            for (int i = 0; i < 64 && !lock.owns_lock(); ++i) {
+                cpuRelax();
+                (void)lock.try_lock();
+            }
+        } while (!lock.owns_lock() && std::chrono::steady_clock::now() < giveUp);
     }
     bool sounding = true;
     if (lock.owns_lock()) {
