@@ -42,12 +42,20 @@ std::vector<std::uint8_t> readFile(const std::string& path)
     return bytes;
 }
 
+bool startsWith(std::span<const std::uint8_t> bytes, std::size_t at, const char* id)
+{
+    return bytes.size() >= at + 4 && std::memcmp(bytes.data() + at, id, 4) == 0;
+}
+
+// The content decides, never the name: files named .sgt are often MIDI files, and a RIFF file
+// of another form (a wave, a style) is no music.
 std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
 {
-    if (bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
-        std::memcmp(bytes.data() + 8, "DMSG", 4) == 0)
-        return readSegmentFile(bytes);
-    return readStandardMidiFile(bytes); // also finds the MIDI file inside a RIFF 'RMID'
+    if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
+    if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
+    if (startsWith(bytes, 8, "DMSG")) return readSegmentFile(bytes);
+    if (startsWith(bytes, 8, "RMID")) return readStandardMidiFile(bytes); // a MIDI file in a RIFF wrapper
+    return std::nullopt;
 }
 
 } // namespace

@@ -227,11 +227,27 @@ TEST_F(Music, BadMusicFilesGiveNoSegment)
     for (const auto& [name, bytes] : {std::pair<std::string, Bytes>{"empty.mid", {}},
                                       {"cut.mid", Bytes(midi.begin(), midi.begin() + 10)},
                                       {"text.sgt", Bytes{'h', 'e', 'l', 'l', 'o'}},
-                                      {"wave.sgt", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}}})
+                                      {"wave.sgt", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
+                                      {"style.sgt", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'D', 'M', 'S', 'T'}}})
         EXPECT_EQ(audio->dsLoadMusicSegment(save(name, bytes), 32), 0) << name;
     EXPECT_EQ(audio->dsLoadMusicSegment((dir / "missing.mid").string(), 32), 0);
     EXPECT_EQ(audio->dsLoadMusicSegment(dir.string(), 32), 0);
     EXPECT_EQ(audio->dsLoadMusicSegment("", 32), 0);
+}
+
+TEST_F(Music, TheContentDecidesNotTheName)
+{
+    // A MIDI file named .sgt plays as that MIDI file, a segment named .mid as that segment.
+    const AudioLibrary::Handle midi = audio->dsLoadMusicSegment(save("midi.sgt", midiFromMelody(tune())), 32);
+    ASSERT_NE(midi, 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(midi), 1400);
+    Segment s = segmentFromMelody(tune());
+    s.length = 768 * 3;
+    const AudioLibrary::Handle segment = audio->dsLoadMusicSegment(save("segment.mid", writeSegment(s)), 32);
+    ASSERT_NE(segment, 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(segment), 1100); // three quarters of its tempo map
+    audio->dsPlayMusicSegment(midi, 0);
+    EXPECT_GT(rms(render(framesOf(300))), 0.01);
 }
 
 TEST_F(Music, FreedSegmentsAreHarmlessAndStopPlaying)
