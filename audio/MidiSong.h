@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -18,3 +19,10 @@ struct MidiSong {
     double loopStartMs = 0.0;      // repeats play [loopStartMs, loopEndMs) after the first pass
     double loopEndMs = 0.0;        // == lengthMs unless the file sets loop points
 };
+
+// Whether anything in the song makes a sound: a note-on with a velocity.
+inline bool soundsAnyNote(const MidiSong& song)
+{
+    return std::any_of(song.events.begin(), song.events.end(),
+                       [](const MidiEvent& e) { return (e.status & 0xF0) == 0x90 && e.data2 != 0; });
+}

@@ -53,7 +53,13 @@ std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
 {
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
-    if (startsWith(bytes, 8, "DMSG")) return readSegmentFile(bytes);
+    if (startsWith(bytes, 8, "DMSG")) {
+        // Tracks not played here (styles, waves) leave a segment silent: better refused than a
+        // bell that seems loaded and never sounds.
+        std::optional<MidiSong> song = readSegmentFile(bytes);
+        if (song && !soundsAnyNote(*song)) return std::nullopt;
+        return song;
+    }
     if (startsWith(bytes, 8, "RMID")) return readStandardMidiFile(bytes); // a MIDI file in a RIFF wrapper
     return std::nullopt;
 }

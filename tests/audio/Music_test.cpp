@@ -250,6 +250,25 @@ TEST_F(Music, TheContentDecidesNotTheName)
     EXPECT_GT(rms(render(framesOf(300))), 0.01);
 }
 
+TEST_F(Music, ASegmentWithNothingToSoundGivesNoSegment)
+{
+    // Tempo, a band and controller curves, but not one note: it would play silent.
+    Segment s = segmentFromMelody(tune());
+    s.notes.clear();
+    s.curves = {{0, 768, 0, 0, 0, 0, 127}};
+    EXPECT_EQ(audio->dsLoadMusicSegment(save("silent.sgt", writeSegment(s)), 32), 0);
+    s.notes = {{0, 384, 0, 0, 0x90, 60, 0}}; // a note of velocity 0 never sounds
+    EXPECT_EQ(audio->dsLoadMusicSegment(save("mute.sgt", writeSegment(s)), 32), 0);
+    s.notes = {{0, 384, 0, 0, 0x90, 60, 1}};
+    EXPECT_NE(audio->dsLoadMusicSegment(save("quiet.sgt", writeSegment(s)), 32), 0);
+
+    // The sample bell made by the project's own tool still plays.
+    const AudioLibrary::Handle sample = audio->dsLoadMusicSegment(TARNEK_DATA_DIR "/samples/departure.sgt", 32);
+    ASSERT_NE(sample, 0);
+    audio->dsPlayMusicSegment(sample, 0);
+    EXPECT_GT(rms(render(framesOf(500))), 0.01);
+}
+
 TEST_F(Music, FreedSegmentsAreHarmlessAndStopPlaying)
 {
     AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("a.mid", midiFromMelody(tune())), 32);
