@@ -16,8 +16,9 @@ struct MidiEvent {
 struct MidiSong {
     std::vector<MidiEvent> events; // sorted by time; events at the same time keep file order
     double lengthMs = 0.0;         // one pass
-    double loopStartMs = 0.0;      // repeats play [loopStartMs, loopEndMs) after the first pass
-    double loopEndMs = 0.0;        // == lengthMs unless the file sets loop points
+    double playStartMs = 0.0;      // the first pass starts here; always before loopEndMs
+    double loopStartMs = 0.0;      // repeats play [loopStartMs, loopEndMs) after the first pass;
+    double loopEndMs = 0.0;        // after the last one, play goes on to lengthMs
 };
 
 // Whether anything in the song makes a sound: a note-on with a velocity.

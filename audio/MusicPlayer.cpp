@@ -30,7 +30,8 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
     song_ = song;
     playing_ = song != nullptr;
     passesLeft_ = std::max(0, repeats);
-    beginPass(0.0);
+    beginPass(song != nullptr ? song->playStartMs : 0.0);
+    if (song != nullptr && synth_ != nullptr) chaseTo(song->playStartMs);
     tailFrames_ = kTailFrames;
 }
 
@@ -94,6 +95,23 @@ void MusicPlayer::beginPass(double fromMs) noexcept
     while (nextEvent_ < events.size() && events[nextEvent_].timeMs < fromMs) ++nextEvent_;
 }
 
+void MusicPlayer::chaseTo(double ms) noexcept
+{
+    // Starting later in the song: the programs, controllers and bends set before the start
+    // still apply; the notes do not.
+    for (const MidiEvent& e : song_->events) {
+        if (e.timeMs >= ms) break;
+        const int type = e.status & 0xF0;
+        if (type != 0x80 && type != 0x90 && type != 0xA0) dispatch(e);
+    }
+}
+
+double MusicPlayer::passEndMs() const noexcept
+{
+    // The loop's end while repeats are left; after the last one the song plays on to its end.
+    return passesLeft_ > 0 ? song_->loopEndMs : song_->lengthMs;
+}
+
 void MusicPlayer::render(float* out, int frames) noexcept
 {
     if (cutOffLeft_ > 0) {
@@ -112,16 +130,17 @@ void MusicPlayer::render(float* out, int frames) noexcept
         int chunk = std::min(frames - done, kChunkFrames);
         if (playing_) {
             const auto& events = song_->events;
-            while (nextEvent_ < events.size() && events[nextEvent_].timeMs < song_->loopEndMs &&
+            const double endMs = passEndMs();
+            while (nextEvent_ < events.size() && events[nextEvent_].timeMs < endMs &&
                    frameOf(events[nextEvent_].timeMs) <= passFrame_)
                 dispatch(events[nextEvent_++]);
-            const std::int64_t passEnd = frameOf(song_->loopEndMs);
+            const std::int64_t passEnd = frameOf(endMs);
             if (passFrame_ >= passEnd) {
                 endPass();
                 continue;
             }
             std::int64_t until = passEnd;
-            if (nextEvent_ < events.size() && events[nextEvent_].timeMs < song_->loopEndMs)
+            if (nextEvent_ < events.size() && events[nextEvent_].timeMs < endMs)
                 until = std::min(until, frameOf(events[nextEvent_].timeMs));
             chunk = static_cast<int>(std::min<std::int64_t>(chunk, until - passFrame_));
             passFrame_ += chunk;
@@ -138,11 +157,15 @@ void MusicPlayer::render(float* out, int frames) noexcept
 
 void MusicPlayer::endPass() noexcept
 {
+    const bool emptyLoop = frameOf(song_->loopEndMs) <= frameOf(song_->loopStartMs);
+    if (passesLeft_ > 0 && emptyLoop) {
+        passesLeft_ = 0; // a loop of no length never repeats: the song plays on to its end
+        return;
+    }
     // Notes still held at the end of a pass would hang over the next one.
     for (int channel = 0; channel < 16; ++channel) fluid_synth_cc(synth_, channel, 123, 0);
     tailFrames_ = kTailFrames;
-    const bool emptyLoop = frameOf(song_->loopEndMs) <= frameOf(song_->loopStartMs);
-    if (passesLeft_ > 0 && !emptyLoop) {
+    if (passesLeft_ > 0) {
         --passesLeft_;
         beginPass(song_->loopStartMs);
     } else {

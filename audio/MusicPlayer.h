@@ -41,6 +41,8 @@ private:
     void renderSynth(float* out, int frames) noexcept;
     std::int64_t frameOf(double ms) const noexcept;
     void beginPass(double fromMs) noexcept;
+    void chaseTo(double ms) noexcept;
+    double passEndMs() const noexcept;
     void endPass() noexcept;
 
     fluid_synth_t* synth_ = nullptr;

@@ -332,6 +332,7 @@ private:
 
 struct SegmentHeader {
     std::int32_t length = 0;
+    std::int32_t playStart = 0;
     std::int32_t loopStart = 0;
     std::int32_t loopEnd = 0;
     std::int64_t refLength = 0; // 100 ns units
@@ -345,6 +346,7 @@ SegmentHeader readHeader(const Chunk* segh)
     const std::size_t size = segh->data.size();
     if (size != 24 && size != 40 && size != 56 && size != 64) return h; // unknown layout: no header
     h.length = field<std::int32_t>(segh->data, 4);
+    h.playStart = field<std::int32_t>(segh->data, 8);
     h.loopStart = field<std::int32_t>(segh->data, 12);
     h.loopEnd = field<std::int32_t>(segh->data, 16);
     if (size >= 40) {
@@ -398,5 +400,8 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes)
         song.loopStartMs = std::min(map.toMs(header.loopStart), song.lengthMs);
         song.loopEndMs = std::min(map.toMs(loopEnd), song.lengthMs);
     }
+    // A start at or past the first pass's end would leave nothing to play: it is ignored.
+    if (header.playStart > 0 && map.toMs(header.playStart) < song.loopEndMs)
+        song.playStartMs = map.toMs(header.playStart);
     return song;
 }

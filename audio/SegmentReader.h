@@ -12,6 +12,6 @@ inline constexpr std::size_t kMaxSegmentEvents = 1'000'000;
 
 // Reads a DirectMusic segment file (RIFF 'DMSG'): the notes, controllers and curves of its
 // sequence tracks, its tempo track and its band changes, on the millisecond time line of the
-// tempo map. Other tracks are skipped; the length comes from the segment header. nullopt when
-// the bytes are not a segment.
+// tempo map. Other tracks are skipped; the length, play start and loop points come from the
+// segment header. nullopt when the bytes are not a segment.
 std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 // What the music player relies on in any song a reader returns: channel messages only, finite
-// times in order, loop points inside a finite length.
+// times in order, loop points inside a finite length, a play start before the first pass's end.
 inline void checkSong(const MidiSong& song)
 {
     double last = 0.0;
@@ -18,4 +18,5 @@ inline void checkSong(const MidiSong& song)
     if (!std::isfinite(song.lengthMs) || song.lengthMs < 0.0) std::abort();
     if (!(song.loopStartMs >= 0.0 && song.loopStartMs <= song.loopEndMs && song.loopEndMs <= song.lengthMs))
         std::abort();
+    if (!(song.playStartMs == 0.0 || (song.playStartMs > 0.0 && song.playStartMs < song.loopEndMs))) std::abort();
 }

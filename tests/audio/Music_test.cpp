@@ -154,6 +154,51 @@ TEST_F(Music, SeekWrapsAtEachRepeatAndPlayingEndsAfterTheLast)
     EXPECT_EQ(audio->dsIsPlayingMusicSegment(h), 0);
 }
 
+TEST_F(Music, PlayStartsAtTheHeadersStartLoopsItsLoopAndEndsWithTheRest)
+{
+    // 120 BPM: starts at 250 ms, loops [500, 1000) ms, ends at 1500 ms. The band at the song's
+    // start applies from the play start on; the one note lies past the loop, so it sounds only
+    // after the last repeat.
+    Segment s;
+    s.length = 768 * 2 + 768;
+    s.playStart = 384;
+    s.loopStart = 768;
+    s.loopEnd = 768 * 2;
+    s.notes = {{768 * 2, 384, 0, 0, 0x90, 60, 120}};
+    s.bands = {{0, false, {{0, 0, 0x41, 64, 0}}}}; // volume 0: silent only if the band is sent
+    AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("loop.sgt", writeSegment(s)), 32);
+    ASSERT_NE(h, 0);
+    audio->dsPlayMusicSegment(h, 1);
+
+    std::vector<int> seeks;
+    std::vector<float> sound;
+    int rendered = 0;
+    while (audio->dsIsPlayingMusicSegment(h) && rendered < framesOf(5000)) {
+        const std::vector<float> block = render(kBlock);
+        sound.insert(sound.end(), block.begin(), block.end());
+        rendered += kBlock;
+        seeks.push_back(audio->dsGetSeekMSec(h));
+    }
+    EXPECT_NEAR(seeks.front(), 250, 6);
+    EXPECT_NEAR(rendered, framesOf(750 + 500 + 500), kBlock);
+    int wraps = 0;
+    for (std::size_t i = 1; i < seeks.size(); ++i)
+        if (seeks[i] < seeks[i - 1]) {
+            ++wraps;
+            EXPECT_NEAR(seeks[i], 500, 6);
+        }
+    EXPECT_EQ(wraps, 1);
+    EXPECT_LT(rms(std::vector<float>(sound.begin(), sound.begin() + framesOf(1200) * 2)), 1e-4);
+    EXPECT_LT(rms(std::vector<float>(sound.begin() + framesOf(1250) * 2, sound.end())), 1e-4);
+
+    s.bands.clear(); // without the band the note is heard, after the last repeat only
+    h = audio->dsLoadMusicSegment(save("loud.sgt", writeSegment(s)), 32);
+    audio->dsPlayMusicSegment(h, 1);
+    const std::vector<float> loud = render(framesOf(1750));
+    EXPECT_LT(rms(std::vector<float>(loud.begin(), loud.begin() + framesOf(1240) * 2)), 1e-4);
+    EXPECT_GT(rms(std::vector<float>(loud.begin() + framesOf(1250) * 2, loud.end())), 0.01);
+}
+
 TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)
 {
     Segment s;

@@ -163,15 +163,22 @@ TEST(SegmentReader, LengthFollowsTheTempoTrack)
     EXPECT_NEAR(read(writeSegment(s))->lengthMs, 4 * 768 * 60000.0 / (1000.0 * 768), 1e-9);
 }
 
-TEST(SegmentReader, LoopPointsAreUsedOnlyWhenValid)
+TEST(SegmentReader, PlayStartAndLoopPointsAreUsedOnlyWhenValid)
 {
     Segment s = oneNote();
     s.length = 768 * 4;
+    s.playStart = 384;
     s.loopStart = 768;
     s.loopEnd = 768 * 3;
     auto song = read(writeSegment(s));
+    EXPECT_NEAR(song->playStartMs, 250.0, 1e-9);
     EXPECT_NEAR(song->loopStartMs, 500.0, 1e-9);
     EXPECT_NEAR(song->loopEndMs, 1500.0, 1e-9);
+    for (std::int32_t start : {768 * 3, 768 * 4, -1}) { // at or past the loop's end, or before the start
+        s.playStart = start;
+        EXPECT_DOUBLE_EQ(read(writeSegment(s))->playStartMs, 0.0) << start;
+    }
+    s.playStart = 0;
 
     s.loopEnd = 0; // loop to the end
     song = read(writeSegment(s));

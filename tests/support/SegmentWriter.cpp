@@ -136,7 +136,7 @@ Bytes segmentHeader(const Segment& s)
     Bytes h;
     put(h, s.repeats);
     put(h, s.length);
-    put(h, std::int32_t(0)); // play start
+    put(h, s.playStart);
     put(h, s.loopStart);
     put(h, s.loopEnd);
     put(h, std::uint32_t(0)); // resolution

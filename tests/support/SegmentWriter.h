@@ -56,6 +56,7 @@ struct Segment {
     std::uint32_t headerSize = 40; // 24, 40, 56 or 64 are the known layouts
     std::uint32_t repeats = 0;
     std::int32_t length = 0;       // ticks at 768 per quarter
+    std::int32_t playStart = 0;
     std::int32_t loopStart = 0;
     std::int32_t loopEnd = 0;
     std::int64_t refLength = 0;    // 100 ns units
