@@ -4,13 +4,19 @@
 #include <cstdint>
 #include <vector>
 
+// Synthesizer channels: 4 groups of 16. Segments use more than 16 PChannels (real bands up to
+// 30), and each needs its own instrument. More would cost the press and the stop: a synthesizer
+// reset, done while the device waits, takes time in proportion.
+inline constexpr int kMusicChannels = 64;
+
 // A piece of music as the player needs it: channel messages on a millisecond time line,
 // whatever file it came from. Tempo is already folded into the times.
 struct MidiEvent {
     double timeMs = 0.0;
-    std::uint8_t status = 0; // message type | channel (0x80..0xEF)
+    std::uint8_t status = 0; // message type | channel within the group (0x80..0xEF)
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;  // 0 for two-byte messages (program change, channel pressure)
+    std::uint8_t group = 0;  // the synthesizer channel is 16 * group + (status & 0x0F)
 };
 
 struct MidiSong {

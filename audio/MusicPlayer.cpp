@@ -26,7 +26,7 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
     // Every piece starts from a fresh synthesizer: no controllers, programs or reverb left
     // over from the one before.
     fadeOutWhatSounds();
-    if (synth_ != nullptr) fluid_synth_system_reset(synth_);
+    resetSynth();
     song_ = song;
     playing_ = song != nullptr;
     passesLeft_ = std::max(0, repeats);
@@ -39,10 +39,23 @@ void MusicPlayer::stop()
 {
     if (playing_) {
         fadeOutWhatSounds();
-        if (synth_ != nullptr) fluid_synth_system_reset(synth_); // the reverb too
+        resetSynth(); // the reverb too
         tailFrames_ = 0;
     }
     playing_ = false;
+}
+
+void MusicPlayer::resetSynth()
+{
+    if (synth_ == nullptr) return;
+    fluid_synth_system_reset(synth_);
+    // The tenth channel of every group is a drum channel, as channel 10 is; the synthesizer
+    // itself knows only the first.
+    for (int channel = 16 + 9; channel < fluid_synth_count_midi_channels(synth_); channel += 16) {
+        fluid_synth_set_channel_type(synth_, channel, CHANNEL_TYPE_DRUM);
+        fluid_synth_bank_select(synth_, channel, 128);
+        fluid_synth_program_change(synth_, channel, 0);
+    }
 }
 
 void MusicPlayer::fadeOutWhatSounds()
@@ -163,7 +176,7 @@ void MusicPlayer::endPass() noexcept
         return;
     }
     // Notes still held at the end of a pass would hang over the next one.
-    for (int channel = 0; channel < 16; ++channel) fluid_synth_cc(synth_, channel, 123, 0);
+    fluid_synth_all_notes_off(synth_, -1);
     tailFrames_ = kTailFrames;
     if (passesLeft_ > 0) {
         --passesLeft_;
@@ -189,7 +202,7 @@ void MusicPlayer::renderSynth(float* out, int frames) noexcept
 
 void MusicPlayer::dispatch(const MidiEvent& event) noexcept
 {
-    const int channel = event.status & 0x0f;
+    const int channel = event.group * 16 + (event.status & 0x0f);
     switch (event.status & 0xf0) {
     case 0x80: fluid_synth_noteoff(synth_, channel, event.data1); break;
     case 0x90:

@@ -37,6 +37,7 @@ public:
 
 private:
     void dispatch(const MidiEvent& event) noexcept;
+    void resetSynth();
     void fadeOutWhatSounds();
     void renderSynth(float* out, int frames) noexcept;
     std::int64_t frameOf(double ms) const noexcept;

@@ -114,13 +114,13 @@ class Collector {
 public:
     bool full() const { return events.size() >= kMaxSegmentEvents; }
 
-    bool add(std::int64_t tick, std::uint8_t status, std::uint8_t d1, std::uint8_t d2, int order = 2)
+    bool add(std::int64_t tick, std::uint8_t type, int channel, std::uint8_t d1, std::uint8_t d2, int order = 2)
     {
         if (full()) return false;
-        const std::uint8_t type = status & 0xF0;
         const bool twoBytes = type == 0xC0 || type == 0xD0;
         events.push_back({std::max<std::int64_t>(0, tick), order,
-                          MidiEvent{0.0, status, std::uint8_t(d1 & 0x7F), std::uint8_t(twoBytes ? 0 : d2 & 0x7F)}});
+                          MidiEvent{0.0, std::uint8_t(type | (channel & 0x0F)), std::uint8_t(d1 & 0x7F),
+                                    std::uint8_t(twoBytes ? 0 : d2 & 0x7F), std::uint8_t(channel >> 4)}});
         return true;
     }
 
@@ -128,21 +128,23 @@ public:
     std::vector<TempoItem> tempos;
 };
 
-std::uint8_t channelOf(std::uint32_t pchannel) { return std::uint8_t(pchannel % 16); }
+// Each PChannel has a synthesizer channel of its own; those past the synthesizer's channels
+// (none in real bands, but the reserved values at the top) fold onto them.
+int channelOf(std::uint32_t pchannel) { return int(pchannel % kMusicChannels); }
 
 bool readSequenceItem(Bytes item, Collector& out)
 {
     const std::int64_t time = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 12);
     // At least a tick, so that the note-off never sorts ahead of its own note-on.
     const std::int64_t duration = std::max<std::int32_t>(1, field<std::int32_t>(item, 4));
-    const std::uint8_t ch = channelOf(field<std::uint32_t>(item, 8));
+    const int ch = channelOf(field<std::uint32_t>(item, 8));
     const std::uint8_t type = field<std::uint8_t>(item, 14) & 0xF0;
     const std::uint8_t b1 = field<std::uint8_t>(item, 15);
     const std::uint8_t b2 = field<std::uint8_t>(item, 16);
     if (type < 0x80 || type == 0xF0) return true; // not a channel message
-    if (type != 0x90) return out.add(time, type | ch, b1, b2);
+    if (type != 0x90) return out.add(time, type, ch, b1, b2);
     if ((b2 & 0x7F) == 0) return true; // a note that never sounds
-    return out.add(time, 0x90 | ch, b1, b2) && out.add(time + duration, 0x80 | ch, b1, 0, 1);
+    return out.add(time, 0x90, ch, b1, b2) && out.add(time + duration, 0x80, ch, b1, 0, 1);
 }
 
 double curveShape(std::uint8_t shape, double t)
@@ -160,7 +162,7 @@ bool readCurveItem(Bytes item, Collector& out)
     const std::int64_t start = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 16);
     const std::int64_t duration = std::max<std::int32_t>(0, field<std::int32_t>(item, 4));
     const std::int64_t resetDuration = std::max<std::int32_t>(0, field<std::int32_t>(item, 8));
-    const std::uint8_t ch = channelOf(field<std::uint32_t>(item, 12));
+    const int ch = channelOf(field<std::uint32_t>(item, 12));
     const int from = field<std::int16_t>(item, 18);
     const int to = field<std::int16_t>(item, 20);
     const int reset = field<std::int16_t>(item, 22);
@@ -172,19 +174,19 @@ bool readCurveItem(Bytes item, Collector& out)
 
     auto send = [&](std::int64_t tick, int value) {
         switch (type) {
-        case 3: value = std::clamp(value, 0, 16383); return out.add(tick, 0xE0 | ch, value & 0x7F, value >> 7);
-        case 4: return out.add(tick, 0xB0 | ch, data, std::clamp(value, 0, 127));
-        case 5: return out.add(tick, 0xD0 | ch, std::clamp(value, 0, 127), 0);
-        case 6: return out.add(tick, 0xA0 | ch, data, std::clamp(value, 0, 127));
+        case 3: value = std::clamp(value, 0, 16383); return out.add(tick, 0xE0, ch, value & 0x7F, value >> 7);
+        case 4: return out.add(tick, 0xB0, ch, data, std::clamp(value, 0, 127));
+        case 5: return out.add(tick, 0xD0, ch, std::clamp(value, 0, 127), 0);
+        case 6: return out.add(tick, 0xA0, ch, data, std::clamp(value, 0, 127));
         default:
             value = std::clamp(value, 0, 16383);
-            return out.add(tick, 0xB0 | ch, 6, value >> 7) && out.add(tick, 0xB0 | ch, 38, value & 0x7F);
+            return out.add(tick, 0xB0, ch, 6, value >> 7) && out.add(tick, 0xB0, ch, 38, value & 0x7F);
         }
     };
     if (type < 3 || type > 8) return true; // no MIDI form
-    if (type == 7 && !(out.add(start, 0xB0 | ch, 101, param >> 7) && out.add(start, 0xB0 | ch, 100, param)))
+    if (type == 7 && !(out.add(start, 0xB0, ch, 101, param >> 7) && out.add(start, 0xB0, ch, 100, param)))
         return false;
-    if (type == 8 && !(out.add(start, 0xB0 | ch, 99, param >> 7) && out.add(start, 0xB0 | ch, 98, param)))
+    if (type == 8 && !(out.add(start, 0xB0, ch, 99, param >> 7) && out.add(start, 0xB0, ch, 98, param)))
         return false;
 
     if (shape == 1 || duration == 0) {
@@ -230,15 +232,15 @@ void readInstrument(Bytes bins, std::int64_t tick, Collector& out)
 {
     if (bins.size() < 34) return;
     const std::uint32_t patch = field<std::uint32_t>(bins, 0);
-    const std::uint8_t ch = channelOf(field<std::uint32_t>(bins, 24));
+    const int ch = channelOf(field<std::uint32_t>(bins, 24));
     const std::uint32_t flags = field<std::uint32_t>(bins, 28);
     if (flags & 0x1) {
-        out.add(tick, 0xB0 | ch, 0, patch >> 16, 0);
-        out.add(tick, 0xB0 | ch, 32, patch >> 8, 0);
-        out.add(tick, 0xC0 | ch, patch, 0, 0);
+        out.add(tick, 0xB0, ch, 0, patch >> 16, 0);
+        out.add(tick, 0xB0, ch, 32, patch >> 8, 0);
+        out.add(tick, 0xC0, ch, patch, 0, 0);
     }
-    if (flags & 0x20) out.add(tick, 0xB0 | ch, 10, field<std::uint8_t>(bins, 32), 0);
-    if (flags & 0x40) out.add(tick, 0xB0 | ch, 7, field<std::uint8_t>(bins, 33), 0);
+    if (flags & 0x20) out.add(tick, 0xB0, ch, 10, field<std::uint8_t>(bins, 32), 0);
+    if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
 void readBandTrack(Bytes dmbt, Collector& out)

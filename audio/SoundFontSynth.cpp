@@ -1,5 +1,7 @@
 #include "SoundFontSynth.h"
 
+#include "MidiSong.h"
+
 #include <fluidsynth.h>
 
 #include <chrono>
@@ -64,6 +66,7 @@ void SoundFontSynth::load(int sampleRate)
         // Only the audio thread plays the synthesizer once it is published.
         fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
         fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+        fluid_settings_setint(settings_, "synth.midi-channels", kMusicChannels);
         // FluidSynth's default (0.2) leaves room for a full orchestra; a bell melody of a few
         // voices would sound far quieter than a WAVE bell at it.
         fluid_settings_setnum(settings_, "synth.gain", 0.5);

@@ -199,6 +199,45 @@ TEST_F(Music, PlayStartsAtTheHeadersStartLoopsItsLoopAndEndsWithTheRest)
     EXPECT_GT(rms(std::vector<float>(loud.begin() + framesOf(1250) * 2, loud.end())), 0.01);
 }
 
+TEST_F(Music, EveryPChannelHasItsOwnInstrument)
+{
+    // Each on a fresh synthesizer: how far the second render is from the first.
+    auto render2 = [&](const Segment& a, const Segment& b) {
+        std::vector<float> out[2];
+        for (int i = 0; i < 2; ++i) {
+            VbDSnd2 lib({kSystemSoundFont});
+            EXPECT_EQ(lib.dsInitMusic(), 1);
+            const AudioLibrary::Handle h = lib.dsLoadMusicSegment(save("p.sgt", writeSegment(i == 0 ? a : b)), 32);
+            EXPECT_NE(h, 0);
+            lib.dsPlayMusicSegment(h, 0);
+            out[i] = render(framesOf(600), &lib);
+        }
+        std::vector<float> difference(out[0].size());
+        for (std::size_t i = 0; i < difference.size(); ++i) difference[i] = out[0][i] - out[1][i];
+        EXPECT_GT(rms(out[0]), 0.01);
+        return rms(difference) / rms(out[0]);
+    };
+    Segment piano;
+    piano.length = 768;
+    piano.notes = {{0, 384, 0, 0, 0x90, 60, 110}};
+    piano.bands = {{0, false, {{0, 0}}}};
+    // A band giving PChannel 16 a violin leaves PChannel 0 a piano.
+    Segment withViolin = piano;
+    withViolin.bands[0].instruments.push_back({40, 16});
+    EXPECT_LT(render2(piano, withViolin), 1e-3);
+    // The violin is heard on PChannel 16, not the piano.
+    Segment violin = withViolin;
+    violin.notes[0].pchannel = 16;
+    EXPECT_GT(render2(piano, violin), 0.1);
+    // PChannel 25 is a drum channel, as PChannel 9 is.
+    Segment drums9;
+    drums9.length = 768;
+    drums9.notes = {{0, 384, 9, 0, 0x90, 38, 110}};
+    Segment drums25 = drums9;
+    drums25.notes[0].pchannel = 25;
+    EXPECT_LT(render2(drums9, drums25), 1e-3);
+}
+
 TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)
 {
     Segment s;

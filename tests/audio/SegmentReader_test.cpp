@@ -198,7 +198,7 @@ TEST(SegmentReader, NotesUseChannelOffsetAndDuration)
 {
     Segment s;
     s.length = 768 * 4;
-    s.notes = {{768, 384, 17, -384, 0x90, 62, 90}, // pchannel 17 plays on channel 1, 384 ticks early
+    s.notes = {{768, 384, 17, -384, 0x90, 62, 90}, // pchannel 17: channel 1 of the second group, 384 ticks early
                {0, 100, 3, -50, 0x90, 64, 80},     // before the start: clamped to 0
                {10, 100, 0, 0, 0x90, 65, 0},       // velocity 0 never sounds
                {20, -5, 4, 0, 0x90, 66, 70}};      // negative duration: off one tick later
@@ -215,6 +215,8 @@ TEST(SegmentReader, NotesUseChannelOffsetAndDuration)
     EXPECT_EQ(notes[3].status, 0x83);
     EXPECT_NEAR(notes[3].timeMs, 50 * msPerTick, 1e-9);
     EXPECT_EQ(notes[4].status, 0x91);
+    EXPECT_EQ(notes[4].group, 1);
+    EXPECT_EQ(notes[3].group, 0);
     EXPECT_EQ(notes[4].data1, 62);
     EXPECT_NEAR(notes[4].timeMs, 384 * msPerTick, 1e-9);
     EXPECT_EQ(notes[5].status, 0x81);
