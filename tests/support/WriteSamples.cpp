@@ -103,6 +103,11 @@ int main(int argc, char** argv)
     rich.unplayedTrack = true;
     rich.tempoNamedByType = true;
     save(root / "segment" / "rich.sgt", writeSegment(rich));
+    Segment wide = rich; // a play start, and PChannels past the first 16
+    wide.playStart = 384;
+    wide.notes.push_back({0, 384, 17, 0, 0x90, 64, 100});
+    wide.bands.push_back({0, false, {{0x80000000, 25, 0x1, 64, 100}, {40, 16, 0x1, 64, 100}}});
+    save(root / "segment" / "wide.sgt", writeSegment(wide));
     Segment old = segmentFromMelody(melody);
     old.headerSize = 24;
     old.curveItemSize = 28;
