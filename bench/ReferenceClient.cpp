@@ -5,6 +5,8 @@
 // window's id.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include "PipeWireClient.h"
+
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
@@ -63,16 +65,9 @@ int main(int argc, char** argv)
     XMapWindow(display, window);
     XFlush(display);
 
-    pw_thread_loop* loop = pw_thread_loop_new("reference", nullptr);
-    pw_context* context = pw_context_new(pw_thread_loop_get_loop(loop),
-                                         pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
-    pw_thread_loop_start(loop);
-    pw_thread_loop_lock(loop);
-    pw_core* core = pw_context_connect(context, nullptr, 0);
-    if (core == nullptr) {
-        std::fprintf(stderr, "no PipeWire server\n");
-        return 1;
-    }
+    const PipeWireClient client = connectLocked("reference");
+    pw_thread_loop* loop = client.loop;
+    pw_core* core = client.core;
     static pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
     events.process = onProcess;
