@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+struct DecodedSound;
 
 // Synthesizer channels: 4 groups of 16. Segments use more than 16 PChannels (real bands up to
 // 30), and each needs its own instrument. More would cost the press and the stop: a synthesizer
@@ -19,12 +22,40 @@ struct MidiEvent {
     std::uint8_t group = 0;  // the synthesizer channel is 16 * group + (status & 0x0F)
 };
 
+// One item of a segment's wave track: a stretch of a wave, placed on the song's time line.
+struct WaveItem {
+    double timeMs = 0.0;          // when it starts, on the song's time line
+    double offsetMs = 0.0;        // where in the wave it starts
+    double durationMs = 0.0;      // how long it plays
+    std::int32_t volume = 0;      // hundredths of a decibel: track, part and item together
+    std::int32_t pitch = 0;       // hundredths of a semitone
+    std::uint16_t volumeRange = 0; // random spread of the volume, hundredths of a decibel
+    std::uint16_t pitchRange = 0;  // random spread of the pitch, cents
+    std::uint32_t variations = 0; // bit n: the item plays in variation n + 1
+    std::uint32_t flags = 0;      // as in the file
+    std::uint32_t wave = 0;       // index into MidiSong::waveImages and MidiSong::sounds
+};
+
+// A part of a wave track: a set of items of which one variation plays at a time.
+struct WavePart {
+    std::uint32_t variations = 0; // enabled variations, bit n: variation n + 1
+    std::uint32_t order = 0;      // how the next variation is chosen, as in the file
+    std::uint32_t lock = 0;       // parts with the same non-zero lock play the same variation
+    std::uint32_t pchannel = 0;
+    std::vector<WaveItem> items;  // sorted by time
+};
+
 struct MidiSong {
     std::vector<MidiEvent> events; // sorted by time; events at the same time keep file order
     double lengthMs = 0.0;         // one pass
     double playStartMs = 0.0;      // the first pass starts here; always before loopEndMs
     double loopStartMs = 0.0;      // repeats play [loopStartMs, loopEndMs) after the first pass;
     double loopEndMs = 0.0;        // after the last one, play goes on to lengthMs
+
+    std::vector<WavePart> waveParts;
+    std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
+    std::vector<std::shared_ptr<const DecodedSound>> sounds; // waveImages decoded, by the library
+    std::vector<std::vector<std::uint8_t>> collections;      // DLS files the bands name, as read
 };
 
 // Whether anything in the song makes a sound: a note-on with a velocity.

@@ -1,5 +1,8 @@
 #include "SegmentReader.h"
 
+#include "ObjectLoader.h"
+#include "RiffChunks.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,7 +12,7 @@
 
 namespace {
 
-using Bytes = std::span<const std::uint8_t>;
+using namespace riff;
 
 constexpr int kTicksPerQuarter = 768;
 constexpr double kDefaultBpm = 120.0;
@@ -17,78 +20,6 @@ constexpr double kMinBpm = 1.0;    // the tempo range DirectMusic itself accepts
 constexpr double kMaxBpm = 1000.0;
 constexpr std::int64_t kCurveStepTicks = 12; // about 8 ms at 120 BPM: smooth enough for any controller
 constexpr std::int64_t kMaxCurveSteps = 4096;
-
-constexpr std::uint32_t fourcc(const char (&s)[5])
-{
-    return std::uint32_t(std::uint8_t(s[0])) | std::uint32_t(std::uint8_t(s[1])) << 8 |
-           std::uint32_t(std::uint8_t(s[2])) << 16 | std::uint32_t(std::uint8_t(s[3])) << 24;
-}
-
-// Little-endian fields; a field past the end of its item reads as zero.
-template <typename T>
-T field(Bytes b, std::size_t at)
-{
-    T value{};
-    if (at <= b.size() && b.size() - at >= sizeof(T)) std::memcpy(&value, b.data() + at, sizeof(T));
-    return value;
-}
-
-struct Chunk {
-    std::uint32_t id = 0;
-    std::uint32_t type = 0; // the form or list type of a RIFF or LIST chunk
-    Bytes data;             // all of the chunk's data
-    Bytes body;             // a RIFF or LIST chunk's children; otherwise the data
-};
-
-// The chunks lying in `area`, as far as their headers fit; a size running past the end is cut short.
-std::vector<Chunk> chunksIn(Bytes area)
-{
-    std::vector<Chunk> chunks;
-    std::size_t at = 0;
-    while (area.size() - at >= 8) {
-        Chunk c;
-        c.id = field<std::uint32_t>(area, at);
-        const std::uint64_t size = field<std::uint32_t>(area, at + 4);
-        const std::size_t start = at + 8;
-        c.data = area.subspan(start, std::min<std::uint64_t>(size, area.size() - start));
-        c.body = c.data;
-        if ((c.id == fourcc("RIFF") || c.id == fourcc("LIST")) && c.data.size() >= 4) {
-            c.type = field<std::uint32_t>(c.data, 0);
-            c.body = c.data.subspan(4);
-        }
-        chunks.push_back(c);
-        const std::uint64_t next = start + ((size + 1) & ~std::uint64_t(1));
-        if (next >= area.size()) break;
-        at = static_cast<std::size_t>(next);
-    }
-    return chunks;
-}
-
-const Chunk* findChunk(const std::vector<Chunk>& chunks, std::uint32_t id)
-{
-    for (const Chunk& c : chunks)
-        if (c.id == id) return &c;
-    return nullptr;
-}
-
-const Chunk* findList(const std::vector<Chunk>& chunks, std::uint32_t type)
-{
-    for (const Chunk& c : chunks)
-        if ((c.id == fourcc("LIST") || c.id == fourcc("RIFF")) && c.type == type) return &c;
-    return nullptr;
-}
-
-// Calls `each` for every whole item of an item array whose item size is at least `minSize`.
-template <typename F>
-void forEachItem(Bytes array, std::size_t minSize, F each)
-{
-    const std::uint32_t itemSize = field<std::uint32_t>(array, 0);
-    if (array.size() < 4 || itemSize < minSize || itemSize == 0) return;
-    for (std::size_t at = 4; array.size() - at >= itemSize; at += itemSize)
-        if (!each(array.subspan(at, itemSize))) return;
-}
-
-using Guid = std::array<std::uint8_t, 16>;
 
 constexpr Guid trackClass(std::uint8_t last)
 {
@@ -243,7 +174,7 @@ void readInstrument(Bytes bins, std::int64_t tick, Collector& out)
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
-void readBandTrack(Bytes dmbt, Collector& out)
+void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& loader)
 {
     const std::vector<Chunk> top = chunksIn(dmbt);
     const Chunk* lbdl = findList(top, fourcc("lbdl"));
@@ -268,7 +199,7 @@ void readBandTrack(Bytes dmbt, Collector& out)
     }
 }
 
-void readTrack(Bytes dmtk, Collector& out)
+void readTrack(Bytes dmtk, Collector& out, ObjectLoader& loader)
 {
     const std::vector<Chunk> parts = chunksIn(dmtk);
     const Chunk* trkh = findChunk(parts, fourcc("trkh"));
@@ -292,7 +223,7 @@ void readTrack(Bytes dmtk, Collector& out)
     if (data == nullptr) return;
     if (cls == kSequenceTrack) readSequenceTrack(data->body, out);
     else if (cls == kTempoTrack) readTempoTrack(data->body, out);
-    else if (cls == kBandTrack) readBandTrack(data->body, out);
+    else if (cls == kBandTrack) readBandTrack(data->body, out, loader);
 }
 
 // Milliseconds of a tick under the segment's tempo map.
@@ -360,7 +291,7 @@ SegmentHeader readHeader(const Chunk* segh)
 
 } // namespace
 
-std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes)
+std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders)
 {
     if (bytes.size() < 12 || field<std::uint32_t>(bytes, 0) != fourcc("RIFF") ||
         field<std::uint32_t>(bytes, 8) != fourcc("DMSG"))
@@ -369,11 +300,15 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes)
     const std::vector<Chunk> parts = chunksIn(top.front().body);
 
     const SegmentHeader header = readHeader(findChunk(parts, fourcc("segh")));
+    // Embedded objects are known before any track asks for them, wherever the container lies.
+    ObjectLoader loader(folders);
+    for (const Chunk& c : parts)
+        if (isList(c, fourcc("DMCN"))) loader.addContainer(c.body);
     Collector collected;
     for (const Chunk& list : parts) {
         if (list.id != fourcc("LIST") || list.type != fourcc("trkl")) continue;
         for (const Chunk& track : chunksIn(list.body))
-            if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected);
+            if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected, loader);
     }
 
     std::stable_sort(collected.events.begin(), collected.events.end(),

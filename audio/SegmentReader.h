@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 // Most messages taken from one segment, curves included; a hostile file cannot grow past it.
 inline constexpr std::size_t kMaxSegmentEvents = 1'000'000;
 
 // Reads a DirectMusic segment file (RIFF 'DMSG'): the notes, controllers and curves of its
-// sequence tracks, its tempo track and its band changes, on the millisecond time line of the
-// tempo map. Other tracks are skipped; the length, play start and loop points come from the
-// segment header. nullopt when the bytes are not a segment.
-std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes);
+// sequence tracks, its tempo track, its band changes and its wave tracks, on the millisecond
+// time line of the tempo map. Other tracks are skipped; the length, play start and loop points
+// come from the segment header. Objects it refers to are found among those embedded in it,
+// then as files in `folders` (see ObjectLoader); a reference found nowhere is skipped.
+// nullopt when the bytes are not a segment.
+std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes,
+                                        const std::vector<std::string>& folders = {});
