@@ -49,14 +49,18 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::size_t at, const char*
 
 // The content decides, never the name: files named .sgt are often MIDI files, and a RIFF file
 // of another form (a wave, a style) is no music.
-std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
+std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std::string& path)
 {
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
         // Tracks not played here (styles, waves) leave a segment silent: better refused than a
         // bell that seems loaded and never sounds.
-        std::optional<MidiSong> song = readSegmentFile(bytes);
+        // What a segment names is looked for where DirectMusic's loader looked, the current
+        // directory (choosing a bell makes it the bell's folder), then beside the segment itself.
+        const std::size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
+        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder});
         if (song && !soundsAnyNote(*song)) return std::nullopt;
         return song;
     }
@@ -202,7 +206,7 @@ AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string& path, std::i
 {
     if (soundFontPath_.empty()) return 0;
     const std::vector<std::uint8_t> bytes = readFile(path);
-    std::optional<MidiSong> song = readMusic(bytes);
+    std::optional<MidiSong> song = readMusic(bytes, path);
     if (!song || !ensureSynth()) return 0;
     const Handle h = newHandle();
     segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song)));

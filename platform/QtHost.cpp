@@ -157,6 +157,9 @@ bool QtHost::ShowOpen(CommonDialog& dialog)
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return false;
     dialog.FileName = box.selectedFiles().constFirst();
     dialog.FilterIndex = int(filters.indexOf(box.selectedNameFilter())) + 1;
+    // The system's dialog left the chosen file's folder the current directory, and what a
+    // segment names is looked for there; a folder that cannot be entered leaves it as it was.
+    QDir::setCurrent(QFileInfo(dialog.FileName).absolutePath());
     return true;
 }
 

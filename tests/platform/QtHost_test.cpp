@@ -175,9 +175,10 @@ void answerOpenDialog(bool accept)
     });
 }
 
-TEST(CommonDialog, OpenReturnsTheChosenFileAndFilterOrACancel)
+TEST(CommonDialog, OpenReturnsTheChosenFileAndFilterOrACancelAndEntersTheFilesFolder)
 {
     QtHost host({QStringLiteral("tarnek")});
+    const QString saved = QDir::currentPath();
     QTemporaryDir dir;
     const QString bell = dir.filePath(QStringLiteral("bell.wav"));
     QFile(bell).open(QIODevice::WriteOnly);
@@ -188,11 +189,14 @@ TEST(CommonDialog, OpenReturnsTheChosenFileAndFilterOrACancel)
     answerOpenDialog(false);
     EXPECT_FALSE(host.ShowOpen(dialog));
     EXPECT_EQ(dialog.FileName, bell); // a cancel changes nothing
+    EXPECT_EQ(QDir::currentPath(), saved);
 
     answerOpenDialog(true);
     ASSERT_TRUE(host.ShowOpen(dialog));
     EXPECT_EQ(QFileInfo(dialog.FileName).canonicalFilePath(), QFileInfo(bell).canonicalFilePath());
     EXPECT_EQ(dialog.FilterIndex, 2);
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());
+    QDir::setCurrent(saved);
 }
 
 } // namespace
