@@ -270,7 +270,13 @@ struct SegmentHeader {
     std::int32_t loopEnd = 0;
     std::int64_t refLength = 0; // 100 ns units
     std::uint32_t flags = 0;
+    std::int64_t refLoopStart = 0; // 100 ns units, in the newest layouts
+    std::int64_t refLoopEnd = 0;
+    std::int64_t refPlayStart = 0;
 };
+
+constexpr std::uint32_t kRefLength = 1; // the length in 100 ns units holds
+constexpr std::uint32_t kClockTime = 2; // the whole segment is in clock time
 
 SegmentHeader readHeader(const Chunk* segh)
 {
@@ -286,6 +292,11 @@ SegmentHeader readHeader(const Chunk* segh)
         h.refLength = field<std::int64_t>(segh->data, 24);
         h.flags = field<std::uint32_t>(segh->data, 32);
     }
+    if (size >= 56) {
+        h.refLoopStart = field<std::int64_t>(segh->data, 40);
+        h.refLoopEnd = field<std::int64_t>(segh->data, 48);
+    }
+    if (size >= 64) h.refPlayStart = field<std::int64_t>(segh->data, 56);
     return h;
 }
 
@@ -325,12 +336,25 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         song.events.push_back(message);
     }
 
-    if ((header.flags & 1) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
+    const bool clockTime = (header.flags & kClockTime) != 0;
+    if ((header.flags & (kRefLength | kClockTime)) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
     else if (header.length > 0) song.lengthMs = map.toMs(header.length);
     else if (!song.events.empty()) song.lengthMs = song.events.back().timeMs; // no usable header
 
     song.loopStartMs = 0.0;
     song.loopEndMs = song.lengthMs;
+    if (clockTime) {
+        // A clock-time segment keeps its loop and start in 100 ns units.
+        const auto ms = [](std::int64_t ref) { return double(ref) / 10000.0; };
+        const std::int64_t loopEnd = header.refLoopEnd != 0 ? header.refLoopEnd : header.refLength;
+        if (header.refLoopEnd != 0 && header.refLoopStart >= 0 && header.refLoopStart < loopEnd &&
+            ms(loopEnd) <= song.lengthMs) {
+            song.loopStartMs = ms(header.refLoopStart);
+            song.loopEndMs = ms(loopEnd);
+        }
+        if (header.refPlayStart > 0 && ms(header.refPlayStart) < song.loopEndMs) song.playStartMs = ms(header.refPlayStart);
+        return song;
+    }
     const std::int32_t loopEnd = header.loopEnd != 0 ? header.loopEnd : header.length;
     const bool hasLoop = header.loopStart != 0 || header.loopEnd != 0;
     if (hasLoop && header.loopStart >= 0 && header.loopStart < loopEnd && loopEnd <= header.length) {

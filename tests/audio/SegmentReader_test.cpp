@@ -192,6 +192,23 @@ TEST(SegmentReader, PlayStartAndLoopPointsAreUsedOnlyWhenValid)
         EXPECT_DOUBLE_EQ(song->loopStartMs, 0.0) << start << ".." << end;
         EXPECT_DOUBLE_EQ(song->loopEndMs, song->lengthMs) << start << ".." << end;
     }
+
+    // A clock-time segment takes all of them in 100 ns units, and only those.
+    s.headerSize = 64;
+    s.flags = 2;
+    s.refLength = 30'000'000;
+    s.refLoopStart = 10'000'000;
+    s.refLoopEnd = 20'000'000;
+    s.refPlayStart = 5'000'000;
+    song = read(writeSegment(s));
+    EXPECT_DOUBLE_EQ(song->lengthMs, 3000.0);
+    EXPECT_DOUBLE_EQ(song->loopStartMs, 1000.0);
+    EXPECT_DOUBLE_EQ(song->loopEndMs, 2000.0);
+    EXPECT_DOUBLE_EQ(song->playStartMs, 500.0);
+    s.refLoopEnd = 40'000'000; // past the end
+    song = read(writeSegment(s));
+    EXPECT_DOUBLE_EQ(song->loopStartMs, 0.0);
+    EXPECT_DOUBLE_EQ(song->loopEndMs, 3000.0);
 }
 
 TEST(SegmentReader, NotesUseChannelOffsetAndDuration)

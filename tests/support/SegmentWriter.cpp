@@ -142,7 +142,11 @@ Bytes segmentHeader(const Segment& s)
     put(h, std::uint32_t(0)); // resolution
     put(h, s.refLength);
     put(h, s.flags);
-    padTo(h, s.headerSize);
+    put(h, std::uint32_t(0)); // reserved
+    put(h, s.refLoopStart);
+    put(h, s.refLoopEnd);
+    put(h, s.refPlayStart);
+    h.resize(s.headerSize, 0); // the older layouts end sooner
     return chunk("segh", h);
 }
 

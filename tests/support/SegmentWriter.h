@@ -60,7 +60,10 @@ struct Segment {
     std::int32_t loopStart = 0;
     std::int32_t loopEnd = 0;
     std::int64_t refLength = 0;    // 100 ns units
-    std::uint32_t flags = 0;       // 1: refLength is the length
+    std::uint32_t flags = 0;       // 1: refLength is the length; 2: all in clock time
+    std::int64_t refLoopStart = 0; // 100 ns units, from the 56-byte layout on
+    std::int64_t refLoopEnd = 0;
+    std::int64_t refPlayStart = 0; // the 64-byte layout only
 
     std::vector<SegmentNote> notes;
     std::uint32_t noteItemSize = 20;
