@@ -36,9 +36,11 @@ void identify(Bytes form, Guid& guid, bool& hasGuid, std::string& name)
             guid = guidAt(c.data, 0);
             hasGuid = true;
         } else if (isList(c, fourcc("UNFO")) && name.empty()) {
-            if (const Chunk* unam = findChunk(chunksIn(c.body), fourcc("UNAM"))) name = utf8Of(unam->data);
+            const std::vector<Chunk> info = chunksIn(c.body);
+            if (const Chunk* unam = findChunk(info, fourcc("UNAM"))) name = utf8Of(unam->data);
         } else if (isList(c, fourcc("INFO")) && name.empty()) {
-            if (const Chunk* inam = findChunk(chunksIn(c.body), fourcc("INAM")))
+            const std::vector<Chunk> info = chunksIn(c.body);
+            if (const Chunk* inam = findChunk(info, fourcc("INAM")))
                 name.assign(reinterpret_cast<const char*>(inam->data.data()),
                             std::find(inam->data.begin(), inam->data.end(), 0) - inam->data.begin());
         }

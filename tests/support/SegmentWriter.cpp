@@ -1,5 +1,6 @@
 #include "SegmentWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -215,4 +216,47 @@ Segment segmentFromMelody(const Melody& melody)
         s.bands.push_back(band);
     }
     return s;
+}
+
+Bytes riffChunk(const char* id, const Bytes& data)
+{
+    return chunk(id, data);
+}
+
+Bytes riffList(const char* kind, const char* type, const std::vector<Bytes>& children)
+{
+    return list(kind, type, children);
+}
+
+Bytes writeReference(const SegmentReference& r)
+{
+    auto text = [](const std::string& s) {
+        Bytes b;
+        for (char c : s) put(b, std::uint16_t(std::uint8_t(c)));
+        put(b, std::uint16_t(0));
+        return b;
+    };
+    Bytes refh = r.classId;
+    refh.resize(16, 0);
+    put(refh, r.valid);
+    std::vector<Bytes> parts{chunk("refh", refh)};
+    if (!r.guid.empty()) parts.push_back(chunk("guid", r.guid));
+    if (!r.name.empty()) parts.push_back(chunk("name", text(r.name)));
+    if (!r.file.empty()) parts.push_back(chunk("file", text(r.file)));
+    return list("LIST", "DMRF", parts);
+}
+
+Bytes writeContainer(const std::vector<Bytes>& objects)
+{
+    std::vector<Bytes> entries;
+    for (const Bytes& object : objects) {
+        Bytes cobh(16, 0);
+        put(cobh, std::uint32_t(0));
+        cobh.insert(cobh.end(), object.begin(), object.begin() + std::min<std::size_t>(4, object.size()));
+        cobh.insert(cobh.end(), object.begin() + std::min<std::size_t>(8, object.size()),
+                    object.begin() + std::min<std::size_t>(12, object.size()));
+        cobh.resize(28, 0);
+        entries.push_back(list("LIST", "cobl", {chunk("cobh", cobh), object}));
+    }
+    return list("RIFF", "DMCN", {chunk("conh", Bytes(4, 0)), list("LIST", "cosl", entries)});
 }

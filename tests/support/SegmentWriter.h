@@ -3,6 +3,7 @@
 #include "MidiWriter.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A DirectMusic segment described field by field; writeSegment lays it out as the authoring
@@ -83,3 +84,18 @@ Bytes writeSegment(const Segment& segment);
 
 // The melody as a segment: notes on pchannel = channel, tempo items, one band at the start.
 Segment segmentFromMelody(const Melody& melody);
+
+// Building blocks for the objects segments refer to, laid out the same way.
+Bytes riffChunk(const char* id, const Bytes& data);
+Bytes riffList(const char* kind, const char* type, const std::vector<Bytes>& children);
+
+struct SegmentReference { // a LIST 'DMRF'
+    Bytes classId;          // 16 bytes, or empty for none
+    std::uint32_t valid = 0; // which of the fields count: 1 guid, 4 name, 0x10 file, 0x20 full path
+    Bytes guid;             // 16 bytes, or empty: no chunk
+    std::string name;       // empty: no chunk
+    std::string file;
+};
+Bytes writeReference(const SegmentReference& reference);
+// A RIFF 'DMCN' embedding the given objects (each a whole RIFF form).
+Bytes writeContainer(const std::vector<Bytes>& objects);
