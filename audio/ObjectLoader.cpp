@@ -101,7 +101,8 @@ void ObjectLoader::remember(Known known)
 
 void ObjectLoader::addContainer(Bytes body)
 {
-    const Chunk* cosl = findList(chunksIn(body), fourcc("cosl"));
+    const std::vector<Chunk> parts = chunksIn(body);
+    const Chunk* cosl = findList(parts, fourcc("cosl"));
     if (cosl == nullptr) return;
     for (const Chunk& cobl : chunksIn(cosl->body)) {
         if (!isList(cobl, fourcc("cobl"))) continue;
