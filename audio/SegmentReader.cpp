@@ -450,7 +450,9 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
     const bool hasLoop = header.loopStart != 0 || header.loopEnd != 0;
     if (hasLoop && header.loopStart >= 0 && header.loopStart < loopEnd && loopEnd <= header.length) {
         song.loopStartMs = std::min(map.toMs(header.loopStart), song.lengthMs);
-        song.loopEndMs = std::min(map.toMs(loopEnd), song.lengthMs);
+        // A loop to the end ends at the length, which a clock-time length may put a little
+        // after the last tick.
+        song.loopEndMs = loopEnd == header.length ? song.lengthMs : std::min(map.toMs(loopEnd), song.lengthMs);
     }
     // A start at or past the first pass's end would leave nothing to play: it is ignored.
     if (header.playStart > 0 && map.toMs(header.playStart) < song.loopEndMs)

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -401,45 +400,31 @@ TEST(SegmentReader, ReadsWaveTracksInMusicOrClockTime)
         s.waves = twoWaves();
         s.waveClockTime = clock;
         s.waveTrackVolume = -100;
-        // Each time once in ticks, once in 100 ns: 2 quarters = 500 + 1000 ms, and 1 quarter
-        // at 60 BPM lasts 1000 ms.
+        // Each time in ticks or in 100 ns: 2 quarters are 500 + 1000 ms, a quarter at 60 BPM 1000 ms.
         auto t = [&](std::int64_t ticks, std::int64_t ms) { return clock ? ms * 10000 : ticks; };
         SegmentWavePart part{-200, 0x3, 5, 4, {}};
-        part.items = {
-            {t(1536, 1500), t(768, 1000), 5000000, -300, 50, 0x2, 0x20, 100, 30, 1},
-            {t(0, 0), t(384, 250), 0, 0, 0, 0x1, 0, 0, 0, 0}, // listed later, comes first
-            {t(100, 65), t(384, 250), 0, 0, 0, 0x1, 0, 0, 0, 7}, // names a wave there is not
-            {t(384, 250), t(384, 250), 0, -9800, 0, 0x1, 0, 0, 0, 0}, // the first wave again
-        };
+        part.items = {{t(1536, 1500), t(768, 1000), 5000000, -300, 50, 0x2, 0x20, 100, 30, 1},
+                      {t(0, 0), t(384, 250)},                          // listed later, comes first
+                      {t(100, 65), t(384, 250), 0, 0, 0, 0x1, 0, 0, 0, 7}, // names a wave there is not
+                      {t(384, 250), t(384, 250), 0, -9800}};           // the first wave again
         s.waveParts = {part, SegmentWavePart{}}; // a part without items plays nothing
         const auto song = read(writeSegment(s));
         ASSERT_TRUE(song);
         ASSERT_EQ(song->waveParts.size(), 1u);
         const WavePart& p = song->waveParts[0];
-        EXPECT_EQ(p.variations, 0x3u);
-        EXPECT_EQ(p.lock, 5u);
-        EXPECT_EQ(p.order, 4u);
         ASSERT_EQ(p.items.size(), 3u);
-        EXPECT_NEAR(p.items[0].timeMs, 0.0, 1e-9);
+        EXPECT_EQ(p.items[0].timeMs, 0.0);
         EXPECT_NEAR(p.items[1].timeMs, 250.0, 1e-9);
-        EXPECT_NEAR(p.items[1].durationMs, 250.0, 1e-9);
         EXPECT_EQ(p.items[1].volume, -10000); // track, part and item together, at most silence
-        const WaveItem& last = p.items[2];
-        EXPECT_NEAR(last.timeMs, 1500.0, 1e-9);
-        EXPECT_NEAR(last.durationMs, 1000.0, 1e-9);
-        EXPECT_NEAR(last.offsetMs, 500.0, 1e-9); // 100 ns in either time base
-        EXPECT_EQ(last.volume, -600);
-        EXPECT_EQ(last.pitch, 50);
-        EXPECT_EQ(last.volumeRange, 100);
-        EXPECT_EQ(last.pitchRange, 30);
-        EXPECT_EQ(last.variations, 0x2u);
-        EXPECT_EQ(last.flags, 0x20u);
+        const WaveItem& w = p.items[2];
+        EXPECT_NEAR(w.timeMs, 1500.0, 1e-9);
+        EXPECT_NEAR(w.durationMs, 1000.0, 1e-9);
+        EXPECT_NEAR(w.offsetMs, 500.0, 1e-9); // 100 ns in either time base
+        EXPECT_EQ(w.volume, -600);
         // Each wave is kept once, whole, however many items play it.
         ASSERT_EQ(song->waveImages.size(), 2u);
         EXPECT_EQ(p.items[0].wave, p.items[1].wave);
-        EXPECT_NE(p.items[0].wave, last.wave);
-        EXPECT_EQ(song->waveImages[last.wave].size(), s.waves[1].size() + 24); // plus its guid chunk
-        EXPECT_TRUE(soundsAnyWave(*song));
+        EXPECT_EQ(song->waveImages[w.wave].size(), s.waves[1].size() + 24); // with its guid chunk
     }
 }
 
@@ -461,6 +446,7 @@ TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringTools)
             continue;
         }
         EXPECT_NEAR(song->lengthMs, 4333.0, 1e-9);
+        EXPECT_EQ(song->loopEndMs, song->lengthMs); // its loop, to the last tick, ends there too
         // 110 items in clock time, on 9 waves embedded in the container.
         ASSERT_EQ(song->waveParts.size(), 1u);
         const WavePart& part = song->waveParts[0];
@@ -470,10 +456,6 @@ TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringTools)
         ASSERT_EQ(part.items.size(), 110u);
         EXPECT_EQ(song->waveImages.size(), 9u);
         EXPECT_NEAR(part.items.back().timeMs, 3823.4375, 1e-9);
-        for (const WaveItem& item : part.items) {
-            EXPECT_EQ(std::popcount(item.variations), 1);
-            EXPECT_GT(item.durationMs, 400.0);
-        }
     }
 }
 
