@@ -4,6 +4,7 @@
 #include "SmfReader.h"
 #include "SoundFontSynth.h"
 #include "WaveDecoder.h"
+#include "WavePlayer.h"
 
 #include <algorithm>
 #include <array>
@@ -54,10 +55,11 @@ std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
-        // Tracks not played here (styles, waves) leave a segment silent: better refused than a
-        // bell that seems loaded and never sounds.
+        // Tracks not played here (styles) leave a segment silent: better refused than a bell
+        // that seems loaded and never sounds.
         std::optional<MidiSong> song = readSegmentFile(bytes);
-        if (song && !soundsAnyNote(*song)) return std::nullopt;
+        if (song) decodeWaveItems(*song);
+        if (song && !soundsAnyNote(*song) && !soundsAnyWave(*song)) return std::nullopt;
         return song;
     }
     if (startsWith(bytes, 8, "RMID")) return readStandardMidiFile(bytes); // a MIDI file in a RIFF wrapper
