@@ -90,6 +90,10 @@ inline const Chunk* findList(const std::vector<Chunk>& chunks, std::uint32_t typ
     return nullptr;
 }
 
+// The chunk found lies in the vector: one about to be destroyed would leave it dangling.
+const Chunk* findChunk(std::vector<Chunk>&&, std::uint32_t) = delete;
+const Chunk* findList(std::vector<Chunk>&&, std::uint32_t) = delete;
+
 // Calls `each` for every whole item of an item array whose item size is at least `minSize`;
 // `each` returns false to stop.
 template <typename F>
