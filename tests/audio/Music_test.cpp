@@ -350,6 +350,11 @@ TEST_F(Music, ASegmentWithNothingToSoundGivesNoSegment)
     EXPECT_EQ(audio->dsLoadMusicSegment(save("mute.sgt", writeSegment(s)), 32), 0);
     s.notes = {{0, 384, 0, 0, 0x90, 60, 1}};
     EXPECT_NE(audio->dsLoadMusicSegment(save("quiet.sgt", writeSegment(s)), 32), 0);
+    // Wave items that cannot sound: a wave that does not decode, a variation never played.
+    s.notes.clear();
+    s.waves = {Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, writeWave({0.5f}, 1, kRate, SF_FORMAT_PCM_16)};
+    s.waveParts = {{0, 0x1, 0, 0, {{0, 768, 0, 0, 0, 0x1, 0, 0, 0, 0}, {0, 768, 0, 0, 0, 0x2, 0, 0, 0, 1}}}};
+    EXPECT_EQ(audio->dsLoadMusicSegment(save("nowave.sgt", writeSegment(s)), 32), 0);
 
     // The sample bell made by the project's own tool still plays.
     const AudioLibrary::Handle sample = audio->dsLoadMusicSegment(TARNEK_DATA_DIR "/samples/departure.sgt", 32);
