@@ -18,6 +18,8 @@ void decodeWaveItems(MidiSong& song);
 // part, and mixes the voices into the synthesizer's output before the music volume applies.
 // Thread rules as MusicPlayer's: setSong() while the audio thread is held off; the rest may
 // run on the audio thread and neither allocates nor blocks.
+// Not played: variations taken from a pattern track (no pattern track plays here), loops inside
+// an item, and the controllers of the part's PChannel (its volume and pan leave waves alone).
 class WavePlayer {
 public:
     static constexpr int kVoices = 64; // more at once and the newest item is not played
