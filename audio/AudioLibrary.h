@@ -40,7 +40,8 @@ public:
     /// Decodes a whole WAVE file image into a new buffer; 0 for data it cannot decode or a sound
     /// longer than 30 minutes.
     virtual Handle dsCreateDSB(std::span<const std::uint8_t> image, std::int32_t flags) = 0;
-    /// Loads a MIDI or segment file into a new music segment; 0 on failure.
+    /// Loads a MIDI or segment file into a new music segment; 0 on failure. A segment's wave
+    /// items play with its music: the same calls start, stop, seek and set the volume of both.
     virtual Handle dsLoadMusicSegment(const std::string& path, std::int32_t flags) = 0;
     /// Releases a buffer; the caller's variable becomes 0.
     virtual void dsFree(Handle& buffer) = 0;

@@ -33,8 +33,13 @@ struct WaveItem {
     std::uint16_t pitchRange = 0;  // random spread of the pitch, cents
     std::uint32_t variations = 0; // bit n: the item plays in variation n + 1
     std::uint32_t flags = 0;      // as in the file
-    std::uint32_t wave = 0;       // index into MidiSong::waveImages and MidiSong::sounds
+    std::uint32_t wave = 0;       // index into MidiSong::waveImages
+    std::uint32_t sound = 0;      // index into MidiSong::sounds: the wave at this item's pitch
 };
+
+// Item flags: kept sounding when the segment loops.
+inline constexpr std::uint32_t kWaveItemNoInvalidate = 0x4;
+inline constexpr std::uint32_t kWaveItemIgnoreLoops = 0x20;
 
 // A part of a wave track: a set of items of which one variation plays at a time.
 struct WavePart {
@@ -42,6 +47,7 @@ struct WavePart {
     std::uint32_t order = 0;      // how the next variation is chosen, as in the file
     std::uint32_t lock = 0;       // parts with the same non-zero lock play the same variation
     std::uint32_t pchannel = 0;
+    bool keepsOrder = false;      // the order of variations goes on from one play to the next
     std::vector<WaveItem> items;  // sorted by time
 };
 
@@ -54,7 +60,7 @@ struct MidiSong {
 
     std::vector<WavePart> waveParts;
     std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
-    std::vector<std::shared_ptr<const DecodedSound>> sounds; // waveImages decoded, by the library
+    std::vector<std::shared_ptr<const DecodedSound>> sounds; // by the library: each wave at each pitch played
     std::vector<std::vector<std::uint8_t>> collections;      // DLS files the bands name, as read
 };
 
@@ -63,4 +69,14 @@ inline bool soundsAnyNote(const MidiSong& song)
 {
     return std::any_of(song.events.begin(), song.events.end(),
                        [](const MidiEvent& e) { return (e.status & 0xF0) == 0x90 && e.data2 != 0; });
+}
+
+// Whether any wave item can sound: in a variation its part enables, for some time, above silence.
+inline bool soundsAnyWave(const MidiSong& song)
+{
+    return std::any_of(song.waveParts.begin(), song.waveParts.end(), [](const WavePart& p) {
+        return std::any_of(p.items.begin(), p.items.end(), [&](const WaveItem& i) {
+            return (i.variations & p.variations) != 0 && i.durationMs > 0.0 && i.volume > -10000;
+        });
+    });
 }

@@ -168,7 +168,7 @@ void Mixer::stop(int slot)
 
 bool Mixer::sounding() const noexcept
 {
-    return music_.isPlaying() || std::any_of(voices_.begin(), voices_.end(), [](const Voice& v) { return v.used && v.playing; });
+    return music_.isPlaying() || music_.wavesSounding() || std::any_of(voices_.begin(), voices_.end(), [](const Voice& v) { return v.used && v.playing; });
 }
 
 bool Mixer::isPlaying(int slot) const

@@ -48,7 +48,7 @@ public:
     void setPosition(int slot, std::int64_t frame);
     std::int64_t position(int slot) const;
 
-    /// True while a voice or the music plays; their tails may still ring for a moment after.
+    /// True while a voice, the music or its waves play; their tails may still ring for a moment after.
     bool sounding() const noexcept;
 
     MusicPlayer& music() { return music_; }

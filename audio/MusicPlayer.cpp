@@ -28,6 +28,7 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
     fadeOutWhatSounds();
     resetSynth();
     song_ = song;
+    waves_.setSong(song);
     playing_ = song != nullptr;
     passesLeft_ = std::max(0, repeats);
     beginPass(song != nullptr ? song->playStartMs : 0.0);
@@ -37,8 +38,10 @@ void MusicPlayer::start(const MidiSong* song, std::int32_t repeats)
 
 void MusicPlayer::stop()
 {
-    if (playing_) {
+    // Waves still sounding after the end are stopped too.
+    if (playing_ || waves_.sounding()) {
         fadeOutWhatSounds();
+        waves_.silence(); // taken by the fade, or nothing to fade them with
         resetSynth(); // the reverb too
         tailFrames_ = 0;
     }
@@ -62,13 +65,15 @@ void MusicPlayer::fadeOutWhatSounds()
 {
     // The synthesizer's next frames, rendered now and faded out, play in place of the cut-off
     // sound while the synthesizer itself is free for what follows. Short: this holds the device.
-    if (synth_ == nullptr || (!playing_ && tailFrames_ <= 0)) return;
+    if (synth_ == nullptr || (!playing_ && tailFrames_ <= 0 && !waves_.sounding())) return;
     const int kFade = Mixer::kFadeFrames;
     // A cut-off still playing stays under the new one.
     std::copy(cutOff_.end() - cutOffLeft_ * 2, cutOff_.end(), cutOff_.begin());
     std::fill(cutOff_.begin() + cutOffLeft_ * 2, cutOff_.end(), 0.0f);
     float* buffer = scratch_.data();
     fluid_synth_write_float(synth_, kFade, buffer, 0, 2, buffer, 1, 2);
+    waves_.render(buffer, kFade, -1, 0.0, 0.0);
+    waves_.silence();
     for (int i = 0; i < kFade; ++i) {
         const float g = gain_ * Mixer::fadeGain(kFade - 1 - i);
         cutOff_[2 * i] += buffer[2 * i] * g;
@@ -91,11 +96,7 @@ void MusicPlayer::setVolume(std::int32_t volume)
 std::int64_t MusicPlayer::frameOf(double ms) const noexcept
 {
     // Frames from the start of the current pass; an event never lies before it.
-    const double frames = std::ceil((ms - passStartMs_) * kSampleRate / 1000.0 - 1e-6);
-    // Far beyond any real song, and still an exact integer as a double: times a file claims
-    // past it would not fit the frame count.
-    constexpr double kLatestFrame = double(std::int64_t{1} << 62);
-    return static_cast<std::int64_t>(std::clamp(frames, 0.0, kLatestFrame));
+    return WavePlayer::frameAfter(passStartMs_, ms);
 }
 
 void MusicPlayer::beginPass(double fromMs) noexcept
@@ -106,6 +107,7 @@ void MusicPlayer::beginPass(double fromMs) noexcept
     if (song_ == nullptr) return;
     const auto& events = song_->events;
     while (nextEvent_ < events.size() && events[nextEvent_].timeMs < fromMs) ++nextEvent_;
+    waves_.beginPass(fromMs);
 }
 
 void MusicPlayer::chaseTo(double ms) noexcept
@@ -157,10 +159,11 @@ void MusicPlayer::render(float* out, int frames) noexcept
                 until = std::min(until, frameOf(events[nextEvent_].timeMs));
             chunk = static_cast<int>(std::min<std::int64_t>(chunk, until - passFrame_));
             passFrame_ += chunk;
-        } else if (tailFrames_ <= 0) {
+        } else if (tailFrames_ <= 0 && !waves_.sounding()) {
             return;
         } else {
-            chunk = static_cast<int>(std::min<std::int64_t>(chunk, tailFrames_));
+            // A wave may ring on past the synthesizer's tail.
+            chunk = static_cast<int>(std::min<std::int64_t>(chunk, std::max(tailFrames_, waves_.framesLeft())));
             tailFrames_ -= chunk;
         }
         renderSynth(out + static_cast<std::ptrdiff_t>(done) * 2, chunk);
@@ -180,6 +183,7 @@ void MusicPlayer::endPass() noexcept
     tailFrames_ = kTailFrames;
     if (passesLeft_ > 0) {
         --passesLeft_;
+        waves_.cutAtLoop();
         beginPass(song_->loopStartMs);
     } else {
         playing_ = false;
@@ -190,6 +194,7 @@ void MusicPlayer::renderSynth(float* out, int frames) noexcept
 {
     float* buffer = scratch_.data();
     fluid_synth_write_float(synth_, frames, buffer, 0, 2, buffer, 1, 2);
+    renderWaves(buffer, frames);
     const float start = gain_;
     const float step = (targetGain_ - start) / static_cast<float>(frames);
     for (int i = 0; i < frames; ++i) {
@@ -216,4 +221,12 @@ void MusicPlayer::dispatch(const MidiEvent& event) noexcept
     case 0xe0: fluid_synth_pitch_bend(synth_, channel, event.data1 | (event.data2 << 7)); break;
     default: break;
     }
+}
+
+void MusicPlayer::renderWaves(float* buffer, int frames) noexcept
+{
+    // Under the same volume as the synthesizer; new items start only while the song plays, on
+    // the frames of the pass this block ends (render() has counted them already).
+    if (playing_) waves_.render(buffer, frames, passFrame_ - frames, passStartMs_, passEndMs());
+    else waves_.render(buffer, frames, -1, 0.0, 0.0);
 }

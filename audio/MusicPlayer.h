@@ -1,14 +1,15 @@
 #pragma once
 
 #include "MidiSong.h"
+#include "WavePlayer.h"
 
 #include <cstdint>
 #include <vector>
 
 typedef struct _fluid_synth_t fluid_synth_t;
 
-// Plays one song at a time through a FluidSynth synthesizer, sample-accurately, inside the
-// mixer's render. Same thread rules as the mixer: render() on the audio thread, the rest
+// Plays one song at a time through a FluidSynth synthesizer, and its wave items alongside,
+// sample-accurately, inside the mixer's render. Same thread rules as the mixer: render() on the audio thread, the rest
 // while the audio thread is held off.
 class MusicPlayer {
 public:
@@ -25,6 +26,8 @@ public:
     void stop();
     bool isPlaying() const { return playing_; }
     bool isPlaying(const MidiSong* song) const { return playing_ && song_ == song; }
+    /// True while waves still ring, which they may do for a while after the song has ended.
+    bool wavesSounding() const noexcept { return waves_.sounding(); }
     /// The song being played (also just after it ended), or nullptr.
     const MidiSong* song() const { return song_; }
     /// Position within the current pass, in the song's own milliseconds.
@@ -45,6 +48,7 @@ private:
     void chaseTo(double ms) noexcept;
     double passEndMs() const noexcept;
     void endPass() noexcept;
+    void renderWaves(float* buffer, int frames) noexcept;
 
     fluid_synth_t* synth_ = nullptr;
     const MidiSong* song_ = nullptr;
@@ -59,4 +63,5 @@ private:
     float gain_ = 1.0f;
     float targetGain_ = 1.0f;
     std::vector<float> scratch_;
+    WavePlayer waves_;
 };

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <numbers>
 #include <vector>
 
@@ -29,6 +30,17 @@ constexpr Guid trackClass(std::uint8_t last)
 constexpr Guid kTempoTrack = trackClass(0x85);
 constexpr Guid kSequenceTrack = trackClass(0x86);
 constexpr Guid kBandTrack = trackClass(0x94);
+constexpr Guid kWaveTrack = {0x61, 0x64, 0xD3, 0xEE, 0xA5, 0x9E, 0xD3, 0x11,
+                             0x9B, 0xD1, 0x00, 0x80, 0xC7, 0x15, 0x0A, 0x74};
+
+constexpr std::uint32_t kTrackClockTime = 0x40;   // trkx: the track's times are 100 ns units
+constexpr std::uint32_t kSegmentClockTime = 0x2;  // segh: the whole segment runs in clock time
+constexpr std::uint32_t kWaveTrackKeepsOrder = 0x2;
+// Far more than any real wave track; a hostile one stops here.
+constexpr std::size_t kMaxWaveParts = 256;
+constexpr std::size_t kMaxWaveItems = 65536;
+// Tick or 100 ns values past this (about 30 hours in clock time) are taken as this.
+constexpr std::int64_t kLatestWaveTime = std::int64_t{1} << 40;
 
 struct TickEvent {
     std::int64_t tick = 0;
@@ -39,6 +51,14 @@ struct TickEvent {
 struct TempoItem {
     std::int64_t tick = 0;
     double bpm = kDefaultBpm;
+};
+
+// A wave part as read, its times still in the track's own unit: ticks need the tempo map,
+// which is known only once every track is read.
+struct WaveTrackPart {
+    WavePart part;
+    std::vector<std::pair<std::int64_t, std::int64_t>> times; // start and duration of each item
+    bool clockTime = false;
 };
 
 class Collector {
@@ -57,6 +77,12 @@ public:
 
     std::vector<TickEvent> events;
     std::vector<TempoItem> tempos;
+
+    bool clockTime = false; // the segment header's flag
+    std::vector<WaveTrackPart> waveParts;
+    std::size_t waveItems = 0;
+    std::vector<std::vector<std::uint8_t>> waveImages;
+    std::map<const std::uint8_t*, std::uint32_t> waveIndex; // by where the wave lies in the loader
 };
 
 // Each PChannel has a synthesizer channel of its own; those past the synthesizer's channels
@@ -199,6 +225,73 @@ void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& lo
     }
 }
 
+// The index of the wave a reference names, copied into the song once however many items play
+// it; nullopt when it names nothing found or no wave.
+std::optional<std::uint32_t> waveOf(Bytes reference, Collector& out, ObjectLoader& loader)
+{
+    const Bytes form = loader.find(reference);
+    if (form.size() < 12 || field<std::uint32_t>(form, 8) != fourcc("WAVE")) return std::nullopt;
+    auto [known, added] = out.waveIndex.try_emplace(form.data(), std::uint32_t(out.waveImages.size()));
+    if (added) out.waveImages.emplace_back(form.begin(), form.end());
+    return known->second;
+}
+
+std::int64_t waveTime(std::int64_t t) { return std::clamp<std::int64_t>(t, 0, kLatestWaveTime); }
+
+void readWavePart(Bytes wavp, std::int32_t trackVolume, bool keepsOrder, bool clockTime, Collector& out,
+                  ObjectLoader& loader)
+{
+    const std::vector<Chunk> parts = chunksIn(wavp);
+    const Chunk* waph = findChunk(parts, fourcc("waph"));
+    const Chunk* wavi = findList(parts, fourcc("wavi"));
+    if (waph == nullptr || waph->data.size() < 24 || wavi == nullptr) return;
+    WaveTrackPart read;
+    read.clockTime = clockTime;
+    read.part.variations = field<std::uint32_t>(waph->data, 4);
+    read.part.pchannel = field<std::uint32_t>(waph->data, 8);
+    read.part.lock = field<std::uint32_t>(waph->data, 12);
+    read.part.order = field<std::uint32_t>(waph->data, 16) & 0xF;
+    read.part.keepsOrder = keepsOrder;
+    const std::int64_t partVolume = std::int64_t(trackVolume) + field<std::int32_t>(waph->data, 0);
+    for (const Chunk& wave : chunksIn(wavi->body)) {
+        if (out.waveItems >= kMaxWaveItems) break;
+        if (!isList(wave, fourcc("wave"))) continue;
+        const std::vector<Chunk> itemParts = chunksIn(wave.body);
+        const Chunk* waih = findChunk(itemParts, fourcc("waih"));
+        const Chunk* dmrf = findList(itemParts, fourcc("DMRF"));
+        if (waih == nullptr || waih->data.size() < 64 || dmrf == nullptr) continue; // 64: the older layout
+        const std::optional<std::uint32_t> index = waveOf(dmrf->body, out, loader);
+        if (!index) continue;
+        const Bytes h = waih->data;
+        WaveItem item;
+        item.volume = std::int32_t(std::clamp<std::int64_t>(partVolume + field<std::int32_t>(h, 0), -10000, 0));
+        item.pitch = field<std::int32_t>(h, 4);
+        item.variations = field<std::uint32_t>(h, 8);
+        item.offsetMs = double(waveTime(field<std::int64_t>(h, 24))) / 10000.0; // always 100 ns
+        item.flags = field<std::uint32_t>(h, 60);
+        item.volumeRange = field<std::uint16_t>(h, 64); // zero in the older layout
+        item.pitchRange = field<std::uint16_t>(h, 66);
+        item.wave = *index;
+        read.part.items.push_back(item);
+        read.times.emplace_back(waveTime(field<std::int64_t>(h, 16)), waveTime(field<std::int64_t>(h, 40)));
+        ++out.waveItems;
+    }
+    if (!read.part.items.empty()) out.waveParts.push_back(std::move(read));
+}
+
+void readWaveTrack(Bytes wavt, std::uint32_t trackFlags, Collector& out, ObjectLoader& loader)
+{
+    const std::vector<Chunk> parts = chunksIn(wavt);
+    const Chunk* wath = findChunk(parts, fourcc("wath"));
+    const std::int32_t volume = wath != nullptr ? field<std::int32_t>(wath->data, 0) : 0;
+    const bool keepsOrder = wath != nullptr && (field<std::uint32_t>(wath->data, 4) & kWaveTrackKeepsOrder);
+    const bool clockTime = (trackFlags & kTrackClockTime) != 0 || out.clockTime;
+    for (const Chunk& wavp : parts) {
+        if (out.waveParts.size() >= kMaxWaveParts) break;
+        if (isList(wavp, fourcc("wavp"))) readWavePart(wavp.body, volume, keepsOrder, clockTime, out, loader);
+    }
+}
+
 void readTrack(Bytes dmtk, Collector& out, ObjectLoader& loader)
 {
     const std::vector<Chunk> parts = chunksIn(dmtk);
@@ -224,6 +317,10 @@ void readTrack(Bytes dmtk, Collector& out, ObjectLoader& loader)
     if (cls == kSequenceTrack) readSequenceTrack(data->body, out);
     else if (cls == kTempoTrack) readTempoTrack(data->body, out);
     else if (cls == kBandTrack) readBandTrack(data->body, out, loader);
+    else if (cls == kWaveTrack) {
+        const Chunk* trkx = findChunk(parts, fourcc("trkx"));
+        readWaveTrack(data->body, trkx != nullptr ? field<std::uint32_t>(trkx->data, 0) : 0, out, loader);
+    }
 }
 
 // Milliseconds of a tick under the segment's tempo map.
@@ -316,6 +413,7 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
     for (const Chunk& c : parts)
         if (isList(c, fourcc("DMCN"))) loader.addContainer(c.body);
     Collector collected;
+    collected.clockTime = (header.flags & kSegmentClockTime) != 0;
     for (const Chunk& list : parts) {
         if (list.id != fourcc("LIST") || list.type != fourcc("trkl")) continue;
         for (const Chunk& track : chunksIn(list.body))
@@ -335,6 +433,23 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         message.timeMs = map.toMs(e.tick);
         song.events.push_back(message);
     }
+    for (WaveTrackPart& read : collected.waveParts) {
+        for (std::size_t i = 0; i < read.part.items.size(); ++i) {
+            const auto [start, duration] = read.times[i];
+            WaveItem& item = read.part.items[i];
+            if (read.clockTime) {
+                item.timeMs = double(start) / 10000.0;
+                item.durationMs = double(duration) / 10000.0;
+            } else {
+                item.timeMs = map.toMs(start);
+                item.durationMs = map.toMs(start + duration) - item.timeMs;
+            }
+        }
+        std::stable_sort(read.part.items.begin(), read.part.items.end(),
+                         [](const WaveItem& a, const WaveItem& b) { return a.timeMs < b.timeMs; });
+        song.waveParts.push_back(std::move(read.part));
+    }
+    song.waveImages = std::move(collected.waveImages);
 
     const bool clockTime = (header.flags & kClockTime) != 0;
     if ((header.flags & (kRefLength | kClockTime)) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
@@ -359,7 +474,9 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
     const bool hasLoop = header.loopStart != 0 || header.loopEnd != 0;
     if (hasLoop && header.loopStart >= 0 && header.loopStart < loopEnd && loopEnd <= header.length) {
         song.loopStartMs = std::min(map.toMs(header.loopStart), song.lengthMs);
-        song.loopEndMs = std::min(map.toMs(loopEnd), song.lengthMs);
+        // A loop to the end ends at the length, which a clock-time length may put a little
+        // after the last tick.
+        song.loopEndMs = loopEnd == header.length ? song.lengthMs : std::min(map.toMs(loopEnd), song.lengthMs);
     }
     // A start at or past the first pass's end would leave nothing to play: it is ignored.
     if (header.playStart > 0 && map.toMs(header.playStart) < song.loopEndMs)

@@ -4,6 +4,7 @@
 #include "SmfReader.h"
 #include "SoundFontSynth.h"
 #include "WaveDecoder.h"
+#include "WavePlayer.h"
 
 #include <algorithm>
 #include <array>
@@ -54,14 +55,15 @@ std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
-        // Tracks not played here (styles, waves) leave a segment silent: better refused than a
-        // bell that seems loaded and never sounds.
-        // What a segment names is looked for where DirectMusic's loader looked, the current
-        // directory (choosing a bell makes it the bell's folder), then beside the segment itself.
+        // Tracks not played here (styles) leave a segment silent: better refused than a bell
+        // that seems loaded and never sounds. What a segment names is looked for where
+        // DirectMusic's loader looked, the current directory (choosing a bell makes it the
+        // bell's folder), then beside the segment itself.
         const std::size_t slash = path.find_last_of('/');
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
         std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder});
-        if (song && !soundsAnyNote(*song)) return std::nullopt;
+        if (song) decodeWaveItems(*song);
+        if (song && !soundsAnyNote(*song) && !soundsAnyWave(*song)) return std::nullopt;
         return song;
     }
     if (startsWith(bytes, 8, "RMID")) return readStandardMidiFile(bytes); // a MIDI file in a RIFF wrapper

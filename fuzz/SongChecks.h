@@ -7,7 +7,7 @@
 
 // What the music player relies on in any song a reader returns: channel messages only, on the
 // synthesizer's channels, finite times in order, loop points inside a finite length, a play
-// start before the first pass's end.
+// start before the first pass's end; wave items in order, on waves the song holds.
 inline void checkSong(const MidiSong& song)
 {
     double last = 0.0;
@@ -21,4 +21,14 @@ inline void checkSong(const MidiSong& song)
     if (!(song.loopStartMs >= 0.0 && song.loopStartMs <= song.loopEndMs && song.loopEndMs <= song.lengthMs))
         std::abort();
     if (!(song.playStartMs == 0.0 || (song.playStartMs > 0.0 && song.playStartMs < song.loopEndMs))) std::abort();
+    for (const WavePart& part : song.waveParts) {
+        double previous = 0.0;
+        for (const WaveItem& item : part.items) {
+            if (!std::isfinite(item.timeMs) || item.timeMs < previous || !std::isfinite(item.durationMs) ||
+                item.durationMs < 0.0 || !std::isfinite(item.offsetMs) || item.offsetMs < 0.0)
+                std::abort();
+            if (item.wave >= song.waveImages.size() || item.volume > 0 || item.volume < -10000) std::abort();
+            previous = item.timeMs;
+        }
+    }
 }

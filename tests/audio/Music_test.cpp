@@ -3,8 +3,13 @@
 #include "SegmentWriter.h"
 #include "SoundFontSynth.h"
 #include "VbDSnd2.h"
+#include "WaveDecoder.h"
+#include "WavePlayer.h"
+#include "WaveWriter.h"
+#include "SegmentReader.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <filesystem>
@@ -345,6 +350,11 @@ TEST_F(Music, ASegmentWithNothingToSoundGivesNoSegment)
     EXPECT_EQ(audio->dsLoadMusicSegment(save("mute.sgt", writeSegment(s)), 32), 0);
     s.notes = {{0, 384, 0, 0, 0x90, 60, 1}};
     EXPECT_NE(audio->dsLoadMusicSegment(save("quiet.sgt", writeSegment(s)), 32), 0);
+    // Wave items that cannot sound: a wave that does not decode, a variation never played.
+    s.notes.clear();
+    s.waves = {Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, writeWave({0.5f}, 1, kRate, SF_FORMAT_PCM_16)};
+    s.waveParts = {{0, 0x1, 0, 0, {{0, 768, 0, 0, 0, 0x1, 0, 0, 0, 0}, {0, 768, 0, 0, 0, 0x2, 0, 0, 0, 1}}}};
+    EXPECT_EQ(audio->dsLoadMusicSegment(save("nowave.sgt", writeSegment(s)), 32), 0);
 
     // The sample bell made by the project's own tool still plays.
     const AudioLibrary::Handle sample = audio->dsLoadMusicSegment(TARNEK_DATA_DIR "/samples/departure.sgt", 32);
@@ -384,6 +394,156 @@ TEST_F(Music, PlayingAnotherPieceStopsTheFirst)
     EXPECT_EQ(audio->dsIsPlayingMusicSegment(a), 0);
     EXPECT_NE(audio->dsIsPlayingMusicSegment(b), 0);
     EXPECT_GT(rms(render(framesOf(300))), 0.01);
+}
+
+// ---- wave tracks ----
+
+constexpr float kSilence = 1e-6f; // the synthesizer, running without notes, is not quite silent
+
+// Renders while recording when the segment stops playing.
+std::vector<float> renderUntilEnd(Music& m, AudioLibrary::Handle h, int frames, int& endedAt)
+{
+    std::vector<float> out;
+    endedAt = 0;
+    for (int done = 0; done < frames; done += kBlock) {
+        const std::vector<float> block = m.render(kBlock);
+        out.insert(out.end(), block.begin(), block.end());
+        if (endedAt == 0 && m.audio->dsIsPlayingMusicSegment(h) == 0) endedAt = done + kBlock;
+    }
+    return out;
+}
+
+TEST_F(Music, AWaveItemStartsOnItsFrameWithItsOffsetLengthAndLevel)
+{
+    Segment s;
+    s.length = 768 * 4;
+    s.tempos = {{0, 150.0}}; // a quarter is 400 ms
+    s.waves = {writeWave(rampSignal(kRate, 1), 1, kRate, SF_FORMAT_FLOAT)}; // 1 s, -0.9 up to 0.9
+    // At 400 ms for 200 ms, from 200 ms into the wave, at -6 - 6 dB.
+    s.waveParts = {SegmentWavePart{-600, 1, 0, 0, {{768, 384, 2000000, -600}}}};
+    const AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("ramp.sgt", writeSegment(s)), 32);
+    ASSERT_NE(h, 0); // waves are all it has, and enough
+    audio->dsPlayMusicSegment(h, 0);
+    const std::vector<float> out = render(framesOf(1000));
+    const int start = framesOf(400), length = framesOf(200);
+    for (int f = 0; f < framesOf(1000); ++f) {
+        if (f < start || f >= start + length) {
+            ASSERT_LT(std::abs(out[2 * f]), kSilence) << f;
+        } else if (f < start + length - Mixer::kFadeFrames) { // then it fades: it ends inside the wave
+            ASSERT_NEAR(out[2 * f], (-0.9 + 1.8 * (length + f - start) / (kRate - 1)) * Mixer::gainOf(-1200), 1e-4) << f;
+        }
+    }
+    EXPECT_GT(std::abs(out[2 * (start + length - 1)]), kSilence);
+}
+
+TEST_F(Music, EachPassPlaysItsVariationAndTheMusicCallsGovernTheWaves)
+{
+    Segment s;
+    s.length = 768; // 500 ms
+    auto level = [](float l) { return writeWave(std::vector<float>(kRate, l), 1, kRate, SF_FORMAT_PCM_16); };
+    s.waves = {level(0.25f), level(0.5f), level(0.125f)}; // 1 s each
+    // In order: the first variation plays the first wave, the second the second; a part locked
+    // to it plays the third from 125 ms in the first variation, nothing in the second.
+    s.waveParts = {SegmentWavePart{0, 0x3, 9, 0, {{0, 1536, 0, 0, 0, 0x1}, {0, 1536, 0, 0, 0, 0x2, 0, 0, 0, 1}}},
+                   SegmentWavePart{0, 0x3, 9, 1, {{192, 1536, 0, 0, 0, 0x1, 0, 0, 0, 2}}}};
+    const AudioLibrary::Handle h = audio->dsLoadMusicSegment(save("passes.sgt", writeSegment(s)), 32);
+    ASSERT_NE(h, 0);
+    audio->dsPlayMusicSegment(h, 2);
+    int endedAt = 0;
+    std::vector<float> out = renderUntilEnd(*this, h, framesOf(2300), endedAt);
+    EXPECT_NEAR(endedAt, framesOf(1500), kBlock);
+    // Variation 1, 2 (the loop cuts what sounds), 1 again; after the end the waves ring on.
+    for (const auto& [ms, l] : std::vector<std::pair<double, float>>{{100, 0.25f}, {300, 0.375f}, {600, 0.5f},
+             {900, 0.5f}, {1100, 0.25f}, {1300, 0.375f}, {1700, 0.375f}, {2050, 0.125f}, {2200, 0.0f}})
+        EXPECT_NEAR(out[2 * std::size_t(framesOf(ms))], l, 1e-4) << ms << " ms";
+
+    // A new play starts the order afresh, at the music volume; a stop silences the waves within
+    // the fade, as it does after the end while they still ring.
+    audio->dsSetMasterVolume(-600);
+    audio->dsPlayMusicSegment(h, 0);
+    EXPECT_NEAR(render(framesOf(100)).back(), 0.25f * Mixer::gainOf(-600), 1e-4);
+    audio->dsStopMusicSegment(h);
+    EXPECT_EQ(audio->dsIsPlayingMusicSegment(h), 0);
+    EXPECT_LT(rms(render(framesOf(50)), Mixer::kFadeFrames * 2), kSilence);
+    audio->dsPlayMusicSegment(h, 0);
+    render(framesOf(700));
+    EXPECT_GT(rms(render(kBlock)), 0.1);
+    audio->dsStopMusicSegment(h);
+    EXPECT_LT(rms(render(2 * kBlock), Mixer::kFadeFrames * 2), kSilence);
+}
+
+// A real segment: 110 items in 19 variations of one part, on 9 MS-ADPCM waves, in clock time.
+TEST_F(Music, TheChickenPlaysOneVariationOfItsWavesEachPass)
+{
+    const fs::path path = fs::path(TARNEK_OUTSIDE_TESTDATA) / "sgt" / "Crtr_Chicken_Idle.sgt";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) GTEST_SKIP() << "no outside test data at " << path;
+    const AudioLibrary::Handle h = audio->dsLoadMusicSegment(path.string(), 32);
+    ASSERT_NE(h, 0);
+    EXPECT_EQ(audio->dsGetLengthMSec(h), 4333);
+
+    // Each variation as it should sound, without the random spreads: the items' sounds at their
+    // frames and volumes; and its envelope, 10 ms at a time, which those spreads barely change.
+    std::optional<MidiSong> song = readSegmentFile(Bytes(std::istreambuf_iterator<char>(in), {}));
+    decodeWaveItems(*song);
+    const WavePart& part = song->waveParts.at(0);
+    const int pass = int(WavePlayer::frameAfter(0.0, 4333.0));
+    std::vector<std::vector<float>> expected(19, std::vector<float>(std::size_t(pass), 0.0f));
+    for (const WaveItem& item : part.items) {
+        const DecodedSound& sound = *song->sounds[item.sound];
+        const std::int64_t at = WavePlayer::frameAfter(0.0, item.timeMs);
+        for (std::int64_t k = 0; k < sound.frameCount && at + k < pass && k < item.durationMs * kRate / 1000; ++k)
+            expected[std::size_t(std::countr_zero(item.variations))][std::size_t(at + k)] +=
+                sound.frames.onceSample(k, 0) * Mixer::gainOf(item.volume);
+    }
+    auto envelope = [&](auto sample, int from) {
+        std::vector<double> e;
+        for (int w = from; w + kRate / 100 <= pass; w += kRate / 100) {
+            double sum = 0.0;
+            for (int f = w; f < w + kRate / 100; ++f) sum += double(sample(f)) * sample(f);
+            e.push_back(std::sqrt(sum));
+        }
+        return e;
+    };
+
+    audio->dsPlayMusicSegment(h, 2);
+    int endedAt = 0;
+    const std::vector<float> out = renderUntilEnd(*this, h, 3 * pass + framesOf(500), endedAt);
+    EXPECT_NEAR(endedAt, 3 * pass, kBlock); // three passes of 4.333 s
+    for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE("pass " + std::to_string(p));
+        const int from = p == 0 ? 0 : Mixer::kFadeFrames; // the previous pass's cut fades out first
+        auto played = [&](int f) { return out[2 * std::size_t(p * pass + f)]; };
+        const std::vector<double> heard = envelope(played, from);
+        if (std::all_of(heard.begin(), heard.end(), [](double e) { return e < 1e-4; })) continue; // no items
+        // The variation played is the one it sounds like, and clearly so.
+        std::vector<std::pair<double, int>> errors;
+        for (int v = 0; v < 19; ++v) {
+            const std::vector<double> e = envelope([&](int f) { return expected[std::size_t(v)][std::size_t(f)]; }, from);
+            double d = 0.0, n = 0.0;
+            for (std::size_t w = 0; w < e.size(); ++w) d += (heard[w] - e[w]) * (heard[w] - e[w]), n += heard[w] * heard[w];
+            errors.emplace_back(std::sqrt(d / n), v);
+        }
+        std::sort(errors.begin(), errors.end());
+        const int v = errors[0].second;
+        SCOPED_TRACE("variation " + std::to_string(v + 1));
+        EXPECT_LT(errors[0].first, 0.3);
+        EXPECT_GT(errors[1].first, 3 * errors[0].first);
+        // It starts on its first item's frame; a random pitch or volume may move where the
+        // near-silence the wave begins with crosses the threshold.
+        const WaveItem& first = *std::find_if(part.items.begin(), part.items.end(), [&](const WaveItem& i) { return i.variations >> v & 1; });
+        int onset = from, sounded = from;
+        while (std::abs(expected[std::size_t(v)][std::size_t(onset)]) < kSilence) ++onset;
+        while (std::abs(played(sounded)) < kSilence) ++sounded;
+        EXPECT_NEAR(sounded, onset, first.pitchRange == 0 && first.volumeRange == 0 ? 0 : kBlock);
+        // As loud as the items' volumes say, down to what their random ranges allow.
+        std::uint16_t widest = 0;
+        for (const WaveItem& i : part.items) if (i.variations >> v & 1) widest = std::max(widest, i.volumeRange);
+        const double ratio = rms(std::vector<float>(out.begin() + 2 * p * pass, out.begin() + 2 * (p + 1) * pass)) /
+                             rms(expected[std::size_t(v)]);
+        EXPECT_GT(ratio, Mixer::gainOf(-widest) * 0.9);
+        EXPECT_LT(ratio, 1.1);
+    }
 }
 
 } // namespace

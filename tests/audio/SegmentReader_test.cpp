@@ -2,6 +2,7 @@
 #include "SegmentReader.h"
 #include "SegmentWriter.h"
 #include "SmfReader.h"
+#include "WaveWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -396,10 +397,58 @@ TEST(SegmentReader, SkipsTracksItDoesNotPlay)
     EXPECT_EQ(song->events.size(), 2u);
 }
 
-TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringToolsButNothingInThemSounds)
+// Two small waves, told apart by their length.
+std::vector<Bytes> twoWaves()
+{
+    RawWave a;
+    a.data = Bytes(96, 0x10);
+    RawWave b = a;
+    b.data.resize(200, 0x20);
+    return {rawWave(a), rawWave(b)};
+}
+
+TEST(SegmentReader, ReadsWaveTracksInMusicOrClockTime)
+{
+    for (const bool clock : {false, true}) {
+        SCOPED_TRACE(clock ? "clock time" : "music time");
+        Segment s;
+        s.length = 768 * 8;
+        s.tempos = {{0, 120.0}, {768, 60.0}};
+        s.waves = twoWaves();
+        s.waveClockTime = clock;
+        s.waveTrackVolume = -100;
+        // Each time in ticks or in 100 ns: 2 quarters are 500 + 1000 ms, a quarter at 60 BPM 1000 ms.
+        auto t = [&](std::int64_t ticks, std::int64_t ms) { return clock ? ms * 10000 : ticks; };
+        SegmentWavePart part{-200, 0x3, 5, 4, {}};
+        part.items = {{t(1536, 1500), t(768, 1000), 5000000, -300, 50, 0x2, 0x20, 100, 30, 1},
+                      {t(0, 0), t(384, 250)},                          // listed later, comes first
+                      {t(100, 65), t(384, 250), 0, 0, 0, 0x1, 0, 0, 0, 7}, // names a wave there is not
+                      {t(384, 250), t(384, 250), 0, -9800}};           // the first wave again
+        s.waveParts = {part, SegmentWavePart{}}; // a part without items plays nothing
+        const auto song = read(writeSegment(s));
+        ASSERT_TRUE(song);
+        ASSERT_EQ(song->waveParts.size(), 1u);
+        const WavePart& p = song->waveParts[0];
+        ASSERT_EQ(p.items.size(), 3u);
+        EXPECT_EQ(p.items[0].timeMs, 0.0);
+        EXPECT_NEAR(p.items[1].timeMs, 250.0, 1e-9);
+        EXPECT_EQ(p.items[1].volume, -10000); // track, part and item together, at most silence
+        const WaveItem& w = p.items[2];
+        EXPECT_NEAR(w.timeMs, 1500.0, 1e-9);
+        EXPECT_NEAR(w.durationMs, 1000.0, 1e-9);
+        EXPECT_NEAR(w.offsetMs, 500.0, 1e-9); // 100 ns in either time base
+        EXPECT_EQ(w.volume, -600);
+        // Each wave is kept once, whole, however many items play it.
+        ASSERT_EQ(song->waveImages.size(), 2u);
+        EXPECT_EQ(p.items[0].wave, p.items[1].wave);
+        EXPECT_EQ(song->waveImages[w.wave].size(), s.waves[1].size() + 24); // with its guid chunk
+    }
+}
+
+TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringTools)
 {
     // A tempo and a wave track; a style with its band, chords and commands. Neither has a note
-    // that a sequence track would play, so neither may pass for a playable bell.
+    // that a sequence track would play; only the first has waves.
     const std::filesystem::path dir = std::filesystem::path(TARNEK_OUTSIDE_TESTDATA) / "sgt";
     for (const char* name : {"Crtr_Chicken_Idle.sgt", "sample.sgt"}) {
         std::ifstream in(dir / name, std::ios::binary);
@@ -409,9 +458,21 @@ TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringToolsButNothingInThemSounds)
         ASSERT_TRUE(song) << name;
         EXPECT_FALSE(soundsAnyNote(*song)) << name;
         EXPECT_LE(song->loopEndMs, song->lengthMs) << name;
-        if (std::string(name) == "Crtr_Chicken_Idle.sgt") {
-            EXPECT_NEAR(song->lengthMs, 4333.0, 1e-9);
+        if (std::string(name) != "Crtr_Chicken_Idle.sgt") {
+            EXPECT_FALSE(soundsAnyWave(*song)) << name;
+            continue;
         }
+        EXPECT_NEAR(song->lengthMs, 4333.0, 1e-9);
+        EXPECT_EQ(song->loopEndMs, song->lengthMs); // its loop, to the last tick, ends there too
+        // 110 items in clock time, on 9 waves embedded in the container.
+        ASSERT_EQ(song->waveParts.size(), 1u);
+        const WavePart& part = song->waveParts[0];
+        EXPECT_EQ(part.variations, 0x7FFFFu);
+        EXPECT_EQ(part.order, 1u);
+        EXPECT_TRUE(part.keepsOrder);
+        ASSERT_EQ(part.items.size(), 110u);
+        EXPECT_EQ(song->waveImages.size(), 9u);
+        EXPECT_NEAR(part.items.back().timeMs, 3823.4375, 1e-9);
     }
 }
 
@@ -423,6 +484,8 @@ TEST(SegmentReader, DamagedFilesAreSafe)
     c.duration = 768;
     c.endValue = 100;
     s.curves = {c};
+    s.waves = twoWaves();
+    s.waveParts = {SegmentWavePart{0, 0x3, 0, 1, {{0, 768}, {384, 768, 0, 0, 0, 0x2, 0, 0, 0, 1}}}};
     const Bytes good = writeSegment(s);
     const std::size_t full = read(good)->events.size();
     std::size_t previous = 0;
@@ -441,6 +504,11 @@ TEST(SegmentReader, DamagedFilesAreSafe)
         for (int f = 0; f < flips; ++f) bad[12 + random() % (bad.size() - 12)] = std::uint8_t(random());
         const auto song = read(bad);
         if (!song) continue;
+        for (const WavePart& part : song->waveParts)
+            for (const WaveItem& item : part.items) {
+                ASSERT_LT(item.wave, song->waveImages.size());
+                ASSERT_TRUE(std::isfinite(item.timeMs) && std::isfinite(item.durationMs));
+            }
         for (const MidiEvent& e : song->events) {
             ASSERT_GE(e.status, 0x80);
             ASSERT_LT(e.status, 0xF0);

@@ -160,6 +160,83 @@ Bytes utf16Name(const std::string& name)
     return b;
 }
 
+Bytes waveGuid(std::uint32_t index)
+{
+    Bytes g(16, 0x77);
+    std::memcpy(g.data(), &index, sizeof index);
+    return g;
+}
+
+// A WAVE image as a container holds it: with its GUID in a chunk of its own.
+Bytes embeddedWave(const Bytes& image, std::uint32_t index)
+{
+    const Bytes guid = chunk("guid", waveGuid(index));
+    Bytes out(image.begin(), image.begin() + 12);
+    const auto size = std::uint32_t(image.size() - 8 + guid.size());
+    std::memcpy(out.data() + 4, &size, sizeof size);
+    out.insert(out.end(), guid.begin(), guid.end());
+    out.insert(out.end(), image.begin() + 12, image.end());
+    return out;
+}
+
+const Bytes kDirectSoundWave = {0x54, 0x71, 0x66, 0x8A, 0xCB, 0xF9, 0xD2, 0x11,
+                                0xAD, 0x8A, 0x00, 0x60, 0xB0, 0x57, 0x5A, 0xBC};
+
+Bytes container(const Segment& s)
+{
+    std::vector<Bytes> objects;
+    for (std::uint32_t i = 0; i < s.waves.size(); ++i) {
+        Bytes header = kDirectSoundWave;
+        put(header, std::uint32_t(0));
+        putId(header, "RIFF");
+        putId(header, "WAVE");
+        objects.push_back(list("LIST", "cobl", {chunk("cobh", header), embeddedWave(s.waves[i], i)}));
+    }
+    return list("RIFF", "DMCN", {chunk("conh", Bytes(4, 0)), list("LIST", "cosl", objects)});
+}
+
+Bytes waveTrackData(const Segment& s)
+{
+    Bytes header;
+    put(header, s.waveTrackVolume);
+    put(header, std::uint32_t(0));
+    std::vector<Bytes> parts{chunk("wath", header)};
+    for (const SegmentWavePart& p : s.waveParts) {
+        Bytes ph;
+        put(ph, p.volume);
+        put(ph, p.variations);
+        put(ph, std::uint32_t(0)); // pchannel
+        put(ph, p.lock);
+        put(ph, p.order);
+        put(ph, std::uint32_t(0)); // index
+        std::vector<Bytes> items;
+        for (const SegmentWaveItem& w : p.items) {
+            Bytes h;
+            put(h, w.volume);
+            put(h, w.pitch);
+            put(h, w.variations);
+            put(h, std::uint32_t(0));
+            put(h, w.time);
+            put(h, w.offset);
+            put(h, std::int64_t(0));
+            put(h, w.duration);
+            put(h, std::int32_t(s.waveClockTime ? w.time / 10000 : w.time)); // logical time
+            put(h, std::uint32_t(0)); // loop start
+            put(h, std::uint32_t(0)); // loop end
+            put(h, w.flags);
+            put(h, w.volumeRange);
+            put(h, w.pitchRange);
+            padTo(h, 72);
+            Bytes ref = kDirectSoundWave;
+            put(ref, std::uint32_t(0x1)); // the GUID is valid
+            items.push_back(list("LIST", "wave", {chunk("waih", h),
+                                                  list("LIST", "DMRF", {chunk("refh", ref), chunk("guid", waveGuid(w.wave))})}));
+        }
+        parts.push_back(list("LIST", "wavp", {chunk("waph", ph), list("LIST", "wavi", items)}));
+    }
+    return list("LIST", "wavt", parts);
+}
+
 } // namespace
 
 Bytes writeSegment(const Segment& s)
@@ -195,8 +272,17 @@ Bytes writeSegment(const Segment& s)
     if (!s.bands.empty())
         tracks.push_back(track(trackHeader(trackClass(0x94), nullptr, "DMBT"), bandTrackData(s)));
 
+    if (!s.waveParts.empty()) {
+        const Bytes cls = {0x61, 0x64, 0xD3, 0xEE, 0xA5, 0x9E, 0xD3, 0x11, 0x9B, 0xD1, 0x00, 0x80, 0xC7, 0x15, 0x0A, 0x74};
+        Bytes flags;
+        put(flags, std::uint32_t(s.waveClockTime ? 0x50 : 0x10)); // played, and maybe clock time
+        put(flags, std::uint32_t(0));
+        tracks.push_back(list("RIFF", "DMTK", {trackHeader(cls, nullptr, "wavt"), chunk("trkx", flags), waveTrackData(s)}));
+    }
+
     std::vector<Bytes> parts{segmentHeader(s), chunk("guid", Bytes(16, 0x5A))};
     if (s.name) parts.push_back(list("LIST", "UNFO", {chunk("UNAM", utf16Name("bell"))}));
+    if (!s.waves.empty()) parts.push_back(container(s));
     parts.push_back(list("LIST", "trkl", tracks));
     return list("RIFF", "DMSG", parts);
 }

@@ -53,6 +53,27 @@ struct SegmentBand {
     std::vector<SegmentInstrument> instruments;
 };
 
+struct SegmentWaveItem {
+    std::int64_t time = 0;     // ticks, or 100 ns units in a clock-time track
+    std::int64_t duration = 0; // the same unit
+    std::int64_t offset = 0;   // 100 ns units always
+    std::int32_t volume = 0;
+    std::int32_t pitch = 0;
+    std::uint32_t variations = 1;
+    std::uint32_t flags = 0;
+    std::uint16_t volumeRange = 0;
+    std::uint16_t pitchRange = 0;
+    std::uint32_t wave = 0;    // index into Segment::waves; past them: a reference to nothing
+};
+
+struct SegmentWavePart {
+    std::int32_t volume = 0;
+    std::uint32_t variations = 1;
+    std::uint32_t lock = 0;
+    std::uint32_t order = 0; // how variations follow each other
+    std::vector<SegmentWaveItem> items;
+};
+
 struct Segment {
     std::uint32_t headerSize = 40; // 24, 40, 56 or 64 are the known layouts
     std::uint32_t repeats = 0;
@@ -76,6 +97,11 @@ struct Segment {
     std::uint32_t instrumentSize = 44; // 40 in older files
     bool unplayedTrack = false; // a track of another class holding a sequence-like chunk
     bool name = true;           // a UNFO list with an odd-sized name, to exercise padding
+
+    std::vector<Bytes> waves;   // WAVE images embedded in a container, named by the items by GUID
+    std::vector<SegmentWavePart> waveParts; // a wave track, when there are any
+    bool waveClockTime = false; // the wave track's times are 100 ns units
+    std::int32_t waveTrackVolume = 0;
 };
 
 inline constexpr int kSegmentTicksPerQuarter = 768;

@@ -114,5 +114,25 @@ int main(int argc, char** argv)
     old.instrumentSize = 40;
     old.curves = {swell};
     save(root / "segment" / "old_layout.sgt", writeSegment(old));
+
+    // Wave tracks, with their waves in a container: in music time, two parts locked together
+    // and an item that names no wave; in clock time with pitches, ranges and loop flags.
+    Segment waves;
+    waves.length = 768 * 2;
+    waves.tempos = {{0, 140.0}};
+    waves.waves = {writeWave(sineSignal(880.0, 8000, 160, 1), 1, 8000, SF_FORMAT_PCM_U8),
+                   writeWave(rampSignal(100, 2), 2, 11025, SF_FORMAT_PCM_16)};
+    waves.waveTrackVolume = -100;
+    waves.waveParts = {{-200, 0x7, 3, 0, {{0, 384}, {192, 768, 10000, -300, 0, 0x2, 0, 0, 0, 1}, {384, 96, 0, 0, 0, 0x4, 0, 0, 0, 5}}},
+                       {0, 0x3, 3, 4, {{96, 384, 0, -50, 0, 0x3, 0x20, 0, 0, 1}}}};
+    save(root / "segment" / "waves.sgt", writeSegment(waves));
+    Segment clock = waves;
+    clock.tempos.clear();
+    clock.flags = 1;
+    clock.refLength = 5'000'000;
+    clock.waveClockTime = true;
+    clock.repeats = 2;
+    clock.waveParts = {{0, 0x3, 0, 1, {{0, 2'000'000, 0, 0, 120, 0x1, 0x4, 300, 50, 0}, {1'000'000, 3'000'000, 0, -620, -144, 0x2, 0, 0, 0, 1}}}};
+    save(root / "segment" / "waves_clock.sgt", writeSegment(clock));
     return 0;
 }
