@@ -36,9 +36,11 @@ void identify(Bytes form, Guid& guid, bool& hasGuid, std::string& name)
             guid = guidAt(c.data, 0);
             hasGuid = true;
         } else if (isList(c, fourcc("UNFO")) && name.empty()) {
-            if (const Chunk* unam = findChunk(chunksIn(c.body), fourcc("UNAM"))) name = utf8Of(unam->data);
+            const std::vector<Chunk> strings = chunksIn(c.body);
+            if (const Chunk* unam = findChunk(strings, fourcc("UNAM"))) name = utf8Of(unam->data);
         } else if (isList(c, fourcc("INFO")) && name.empty()) {
-            if (const Chunk* inam = findChunk(chunksIn(c.body), fourcc("INAM")))
+            const std::vector<Chunk> strings = chunksIn(c.body);
+            if (const Chunk* inam = findChunk(strings, fourcc("INAM")))
                 name.assign(reinterpret_cast<const char*>(inam->data.data()),
                             std::find(inam->data.begin(), inam->data.end(), 0) - inam->data.begin());
         }
@@ -99,7 +101,8 @@ void ObjectLoader::remember(Known known)
 
 void ObjectLoader::addContainer(Bytes body)
 {
-    const Chunk* cosl = findList(chunksIn(body), fourcc("cosl"));
+    const std::vector<Chunk> parts = chunksIn(body);
+    const Chunk* cosl = findList(parts, fourcc("cosl"));
     if (cosl == nullptr) return;
     for (const Chunk& cobl : chunksIn(cosl->body)) {
         if (!isList(cobl, fourcc("cobl"))) continue;

@@ -90,6 +90,10 @@ inline const Chunk* findList(const std::vector<Chunk>& chunks, std::uint32_t typ
     return nullptr;
 }
 
+// The chunk found points into the vector: one that is about to go away is refused.
+const Chunk* findChunk(std::vector<Chunk>&& chunks, std::uint32_t id) = delete;
+const Chunk* findList(std::vector<Chunk>&& chunks, std::uint32_t type) = delete;
+
 // Calls `each` for every whole item of an item array whose item size is at least `minSize`;
 // `each` returns false to stop.
 template <typename F>
