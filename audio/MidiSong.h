@@ -20,6 +20,10 @@ struct MidiEvent {
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;  // 0 for two-byte messages (program change, channel pressure)
     std::uint8_t group = 0;  // the synthesizer channel is 16 * group + (status & 0x0F)
+    // A program change may pick an instrument of a DLS collection: 1 + its index in
+    // MidiSong::collections (0: the General MIDI set), and the synthesizer's bank number there.
+    std::uint8_t collection = 0;
+    std::uint16_t bank = 0;
 };
 
 // One item of a segment's wave track: a stretch of a wave, placed on the song's time line.
@@ -56,6 +60,7 @@ struct MidiSong {
     std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
     std::vector<std::shared_ptr<const DecodedSound>> sounds; // waveImages decoded, by the library
     std::vector<std::vector<std::uint8_t>> collections;      // DLS files the bands name, as read
+    std::vector<int> collectionFonts; // the synthesizer's font of each collection, by the library; -1: none
 };
 
 // Whether anything in the song makes a sound: a note-on with a velocity.

@@ -1,5 +1,6 @@
 #include "SegmentReader.h"
 
+#include "DlsCollection.h"
 #include "ObjectLoader.h"
 #include "RiffChunks.h"
 
@@ -29,6 +30,9 @@ constexpr Guid trackClass(std::uint8_t last)
 constexpr Guid kTempoTrack = trackClass(0x85);
 constexpr Guid kSequenceTrack = trackClass(0x86);
 constexpr Guid kBandTrack = trackClass(0x94);
+constexpr Guid kCollectionClass = {0xB0, 0xF4, 0x0F, 0x48, 0xB2, 0x28, 0xD1, 0x11,
+                                   0xBE, 0xF7, 0x00, 0xC0, 0x4F, 0xBF, 0x8F, 0xEF};
+constexpr std::size_t kMaxCollections = 255; // MidiEvent::collection counts them in a byte
 
 struct TickEvent {
     std::int64_t tick = 0;
@@ -39,6 +43,12 @@ struct TickEvent {
 struct TempoItem {
     std::int64_t tick = 0;
     double bpm = kDefaultBpm;
+};
+
+struct SeenCollection {
+    Bytes form;
+    std::uint8_t index = 0; // in Collector::collections, 1-based; 0: not kept
+    std::vector<std::uint32_t> patches; // sorted
 };
 
 class Collector {
@@ -55,8 +65,19 @@ public:
         return true;
     }
 
+    // A program change that picks an instrument of collection `collection` (1-based).
+    bool addProgram(std::int64_t tick, int channel, std::uint8_t program, std::uint8_t collection, int bank)
+    {
+        if (!add(tick, 0xC0, channel, program, 0, 0)) return false;
+        events.back().message.collection = collection;
+        events.back().message.bank = std::uint16_t(bank);
+        return true;
+    }
+
     std::vector<TickEvent> events;
     std::vector<TempoItem> tempos;
+    std::vector<std::vector<std::uint8_t>> collections; // each distinct one once
+    std::vector<SeenCollection> seenCollections;
 };
 
 // Each PChannel has a synthesizer channel of its own; those past the synthesizer's channels
@@ -159,22 +180,58 @@ void readTempoTrack(Bytes tetr, Collector& out)
     });
 }
 
-void readInstrument(Bytes bins, std::int64_t tick, Collector& out)
+// The collection an instrument's own reference names, as 1 + its index among the song's
+// collections; 0 when it names none, or one that cannot be found or lacks the instrument: the
+// General MIDI instrument of the same program then plays.
+std::uint8_t collectionOf(const std::vector<Chunk>& instrument, std::uint32_t patch, Collector& out,
+                          ObjectLoader& loader)
 {
-    if (bins.size() < 34) return;
-    const std::uint32_t patch = field<std::uint32_t>(bins, 0);
+    const Chunk* dmrf = findList(instrument, fourcc("DMRF"));
+    if (dmrf == nullptr) return 0;
+    const ObjectReference ref = ObjectReference::read(dmrf->body);
+    if ((ref.valid & ObjectReference::kClass) && ref.classId != kCollectionClass) return 0;
+    const Bytes form = loader.find(ref);
+    if (form.empty()) return 0;
+    // Many instruments name the same object: each is read and compared once.
+    auto seen = std::find_if(out.seenCollections.begin(), out.seenCollections.end(),
+                             [&](const SeenCollection& c) { return c.form.data() == form.data() && c.form.size() == form.size(); });
+    if (seen == out.seenCollections.end()) {
+        SeenCollection c{form, 0, dlsInstruments(form)};
+        auto& kept = out.collections;
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const std::vector<std::uint8_t>& k) {
+            return k.size() == form.size() && std::memcmp(k.data(), form.data(), form.size()) == 0;
+        });
+        if (!isDlsCollection(form)) same = kept.end();
+        else if (same == kept.end() && kept.size() < kMaxCollections)
+            same = kept.insert(kept.end(), std::vector<std::uint8_t>(form.begin(), form.end()));
+        if (same != kept.end()) c.index = std::uint8_t(1 + (same - kept.begin()));
+        seen = out.seenCollections.insert(out.seenCollections.end(), std::move(c));
+    }
+    const bool has = std::binary_search(seen->patches.begin(), seen->patches.end(), patch & kPatchBits);
+    return has ? seen->index : 0;
+}
+
+void readInstrument(const std::vector<Chunk>& instrument, std::int64_t tick, Collector& out, ObjectLoader& loader)
+{
+    const Chunk* chunk = findChunk(instrument, fourcc("bins"));
+    if (out.full() || chunk == nullptr || chunk->data.size() < 34) return;
+    const Bytes bins = chunk->data;
+    std::uint32_t patch = field<std::uint32_t>(bins, 0);
     const int ch = channelOf(field<std::uint32_t>(bins, 24));
     const std::uint32_t flags = field<std::uint32_t>(bins, 28);
     if (flags & 0x1) {
         out.add(tick, 0xB0, ch, 0, patch >> 16, 0);
         out.add(tick, 0xB0, ch, 32, patch >> 8, 0);
-        out.add(tick, 0xC0, ch, patch, 0, 0);
+        // Without the bank-select flag the bank bytes mean nothing to a collection.
+        if (!(flags & 0x2)) patch &= 0x8000007Fu;
+        const std::uint8_t collection = collectionOf(instrument, patch, out, loader);
+        out.addProgram(tick, ch, std::uint8_t(patch), collection, collection != 0 ? dlsSynthBank(patch) : 0);
     }
     if (flags & 0x20) out.add(tick, 0xB0, ch, 10, field<std::uint8_t>(bins, 32), 0);
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
-void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& loader)
+void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
 {
     const std::vector<Chunk> top = chunksIn(dmbt);
     const Chunk* lbdl = findList(top, fourcc("lbdl"));
@@ -193,8 +250,7 @@ void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& lo
         if (lbil == nullptr) continue;
         for (const Chunk& lbin : chunksIn(lbil->body)) {
             if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
-            const std::vector<Chunk> instrument = chunksIn(lbin.body);
-            if (const Chunk* bins = findChunk(instrument, fourcc("bins"))) readInstrument(bins->data, tick, out);
+            readInstrument(chunksIn(lbin.body), tick, out, loader);
         }
     }
 }
@@ -324,6 +380,8 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         message.timeMs = map.toMs(e.tick);
         song.events.push_back(message);
     }
+    song.collections = std::move(collected.collections);
+    song.collectionFonts.assign(song.collections.size(), -1);
 
     if ((header.flags & 1) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
     else if (header.length > 0) song.lengthMs = map.toMs(header.length);
