@@ -1,5 +1,6 @@
 #include "VbDSnd2.h"
 
+#include "DlsCollection.h"
 #include "SegmentReader.h"
 #include "SmfReader.h"
 #include "SoundFontSynth.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -49,14 +51,16 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::size_t at, const char*
 
 // The content decides, never the name: files named .sgt are often MIDI files, and a RIFF file
 // of another form (a wave, a style) is no music.
-std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes)
+// Objects a segment names by file are looked for beside it.
+std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std::string& path)
 {
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
         // Tracks not played here (styles, waves) leave a segment silent: better refused than a
         // bell that seems loaded and never sounds.
-        std::optional<MidiSong> song = readSegmentFile(bytes);
+        std::optional<MidiSong> song =
+            readSegmentFile(bytes, {std::filesystem::path(path).parent_path().string()});
         if (song && !soundsAnyNote(*song)) return std::nullopt;
         return song;
     }
@@ -146,6 +150,7 @@ bool VbDSnd2::chooseSoundFont()
     if (synth_ == nullptr || synth_->path() != chosen) {
         device_.locked([&] { mixer_.music().setSynth(nullptr); });
         synth_ = std::make_unique<SoundFontSynth>(chosen, Mixer::kSampleRate);
+        ++synthGeneration_;
     }
     return true;
 }
@@ -155,6 +160,7 @@ bool VbDSnd2::ensureSynth()
     while (!soundFontPath_.empty() && synth_ != nullptr) {
         if (fluid_synth_t* synth = synth_->wait()) {
             device_.locked([&] { mixer_.music().setSynth(synth); });
+            reloadCollections();
             return true;
         }
         // A file can look like a SoundFont and still fail to load: the next candidate plays.
@@ -202,10 +208,11 @@ AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string& path, std::i
 {
     if (soundFontPath_.empty()) return 0;
     const std::vector<std::uint8_t> bytes = readFile(path);
-    std::optional<MidiSong> song = readMusic(bytes);
+    std::optional<MidiSong> song = readMusic(bytes, path);
     if (!song || !ensureSynth()) return 0;
     const Handle h = newHandle();
-    segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song)));
+    auto& kept = segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song))).first->second;
+    loadCollections(h, *kept);
     return h;
 }
 
@@ -245,6 +252,7 @@ void VbDSnd2::dsFreeMusicSegment(Handle& h)
         device_.locked([&] {
             if (mixer_.music().song() == found->second.get()) mixer_.music().start(nullptr, 0);
         });
+        releaseCollections(h);
         segments_.erase(found);
     }
     h = 0;
@@ -358,4 +366,72 @@ void VbDSnd2::dsGetFormat(const Handle& h, SoundFormat& format)
 {
     const Buffer* b = buffer(h);
     format = b != nullptr ? b->sound->format : SoundFormat{};
+}
+
+void VbDSnd2::loadCollections(Handle h, MidiSong& song)
+{
+    // Loaded now, while nothing waits for the music: a press only selects what is there.
+    std::vector<Collection*>& used = segmentCollections_[h];
+    for (std::size_t i = 0; i < song.collections.size(); ++i) {
+        std::vector<std::uint8_t>& bytes = song.collections[i];
+        auto same = std::find_if(collections_.begin(), collections_.end(),
+                                 [&](const std::unique_ptr<Collection>& c) { return c->bytes == bytes; });
+        if (same == collections_.end()) {
+            auto fresh = std::make_unique<Collection>();
+            fresh->bytes = std::move(bytes);
+            same = collections_.insert(collections_.end(), std::move(fresh));
+        } else {
+            bytes = {}; // kept once, by the library
+        }
+        ++(*same)->users;
+        used.push_back(same->get());
+    }
+    reloadCollections();
+    song.collectionFonts.clear();
+    for (const Collection* c : used) song.collectionFonts.push_back(c->font);
+}
+
+void VbDSnd2::reloadCollections()
+{
+    // Each collection goes into the synthesizer that plays, once; a new SoundFont brings a new
+    // synthesizer, and the fonts of the old one went with it.
+    if (synth_ == nullptr || synth_->ready() == nullptr) return;
+    bool changed = false;
+    for (const auto& c : collections_) {
+        if (c->loadedFor == synthGeneration_) continue;
+        c->loadedFor = synthGeneration_;
+        c->font = -1;
+        changed = true;
+        if (fluid_sfont_t* font = synth_->loadCollection(playableDlsCopy(c->bytes)))
+            device_.locked([&] { c->font = synth_->addCollection(font); });
+    }
+    if (!changed) return;
+    device_.locked([&] {
+        for (auto& [handle, used] : segmentCollections_) {
+            auto song = segments_.find(handle);
+            if (song == segments_.end()) continue;
+            song->second->collectionFonts.resize(used.size());
+            for (std::size_t i = 0; i < used.size(); ++i) song->second->collectionFonts[i] = used[i]->font;
+        }
+    });
+}
+
+void VbDSnd2::releaseCollections(Handle h)
+{
+    auto found = segmentCollections_.find(h);
+    if (found == segmentCollections_.end()) return;
+    for (Collection* c : found->second) {
+        if (--c->users > 0) continue;
+        if (c->font >= 0 && c->loadedFor == synthGeneration_) {
+            device_.locked([&] {
+                // What last sounded from the font must be gone from the synthesizer before the
+                // font is: unless other music plays, the synthesizer is quiet, and a short
+                // render settles it.
+                if (!mixer_.music().isPlaying()) synth_->settle();
+                synth_->removeCollection(c->font);
+            });
+        }
+        std::erase_if(collections_, [&](const std::unique_ptr<Collection>& k) { return k.get() == c; });
+    }
+    segmentCollections_.erase(found);
 }

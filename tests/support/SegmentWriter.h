@@ -3,6 +3,7 @@
 #include "MidiWriter.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A DirectMusic segment described field by field; writeSegment lays it out as the authoring
@@ -44,6 +45,9 @@ struct SegmentInstrument {
     std::uint32_t flags = 0x1; // patch
     std::uint8_t pan = 64;
     std::uint8_t volume = 100;
+    // A reference to the DLS collection the instrument comes from, by file name and/or GUID.
+    std::string collectionFile{};
+    Bytes collectionGuid{}; // 16 bytes, or none
 };
 
 struct SegmentBand {
@@ -72,11 +76,16 @@ struct Segment {
     std::uint32_t instrumentSize = 44; // 40 in older files
     bool unplayedTrack = false; // a track of another class holding a sequence-like chunk
     bool name = true;           // a UNFO list with an odd-sized name, to exercise padding
+    std::vector<Bytes> embedded{}; // whole RIFF forms, held in the segment's container
 };
 
 inline constexpr int kSegmentTicksPerQuarter = 768;
 
 Bytes writeSegment(const Segment& segment);
+
+// A DLS collection of one instrument with one region over every key and, as authoring tools
+// wrote them, a velocity range of 0..0, playing a short square wave; `guid` is its dlid.
+Bytes writeCollection(std::uint32_t bank, std::uint32_t program, const Bytes& guid);
 
 // The melody as a segment: notes on pchannel = channel, tempo items, one band at the start.
 Segment segmentFromMelody(const Melody& melody);
