@@ -114,5 +114,12 @@ int main(int argc, char** argv)
     old.instrumentSize = 40;
     old.curves = {swell};
     save(root / "segment" / "old_layout.sgt", writeSegment(old));
+    // A band instrument from a DLS collection the segment holds, named by GUID; and one whose
+    // collection lacks the instrument.
+    Segment band = segmentFromMelody(melody);
+    const Bytes dlid(16, 0x3C);
+    band.embedded = {writeCollection(0x00000400, 127, dlid)};
+    band.bands.push_back({0, false, {{0x0004007F, 0, 0x3, 64, 100, "", dlid}, {0x0005007F, 1, 0x3, 64, 100, "", dlid}}});
+    save(root / "segment" / "band_collection.sgt", writeSegment(band));
     return 0;
 }
