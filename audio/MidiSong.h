@@ -59,8 +59,10 @@ struct MidiSong {
     std::vector<WavePart> waveParts;
     std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
     std::vector<std::shared_ptr<const DecodedSound>> sounds; // waveImages decoded, by the library
-    std::vector<std::vector<std::uint8_t>> collections;      // DLS files the bands name, as read
-    std::vector<int> collectionFonts; // the synthesizer's font of each collection, by the library; -1: none
+    // DLS files the bands name, as read; the library takes the bytes over when it loads them,
+    // and notes each one's font in the synthesizer (-1: it did not load).
+    std::vector<std::vector<std::uint8_t>> collections;
+    std::vector<int> collectionFonts;
 };
 
 // Whether anything in the song makes a sound: a note-on with a velocity.
