@@ -4,6 +4,7 @@
 #include "SoundFontSynth.h"
 #include "VbDSnd2.h"
 
+#include <fluidsynth.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -315,6 +316,32 @@ TEST_F(MusicWithCollection, OrdinaryProgramChangesKeepTheGeneralMidiSet)
     const std::vector<float> reference = play(gm, 800);
     EXPECT_LT(relativeDifference(play(besideCollection, 800), reference), 1e-3);
     EXPECT_GT(relativeDifference(play(fromCollection, 800), reference), 0.5);
+}
+
+TEST_F(MusicWithCollection, SegmentsNamingOneCollectionShareItUntilTheLastIsFreed)
+{
+    save("sample.dls", dls);
+    Segment s;
+    s.length = 768;
+    s.bands = {{0, false, {{0x0004007F, 2, 0x3, 64, 100, "sample.dls"}}}};
+    s.notes = {{0, 700, 2, 0, 0x90, 60, 100}};
+    AudioLibrary::Handle a = audio->dsLoadMusicSegment(save("a.sgt", writeSegment(s)), 32);
+    AudioLibrary::Handle b = audio->dsLoadMusicSegment(save("b.sgt", writeSegment(s)), 32);
+    fluid_synth_t* synth = audio->synth()->ready();
+    ASSERT_NE(synth, nullptr);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 2); // the General MIDI set and one collection
+
+    // Each freed while it sounds; the collection goes with the last.
+    audio->dsPlayMusicSegment(a, 0);
+    render(framesOf(100));
+    audio->dsFreeMusicSegment(a);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 2);
+    render(framesOf(100));
+    audio->dsPlayMusicSegment(b, 0);
+    EXPECT_GT(rms(render(framesOf(400))), 0.003);
+    audio->dsFreeMusicSegment(b);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 1);
+    render(framesOf(100));
 }
 
 TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)
