@@ -50,8 +50,7 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::size_t at, const char*
 }
 
 // The content decides, never the name: files named .sgt are often MIDI files, and a RIFF file
-// of another form (a wave, a style) is no music.
-// Objects a segment names by file are looked for beside it.
+// of another form (a wave, a style) is no music. Files a segment names are looked for beside it.
 std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std::string& path)
 {
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
