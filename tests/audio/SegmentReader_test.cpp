@@ -399,6 +399,22 @@ TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringToolsButNothingInThemSounds)
     }
 }
 
+TEST(SegmentReader, ACollectionTheSegmentHoldsIsKeptOnceAndServesOnlyTheInstrumentsItHas)
+{
+    Segment s = oneNote();
+    const Bytes dlid(16, 0x3C);
+    s.embedded = {writeCollection(0x00000400, 127, dlid)}; // bank MSB 4, program 127
+    s.bands = {{0, false, {{0x0004007F, 0, 0x3, 64, 100, "", dlid}, {0x0004007F, 1, 0x3, 64, 100, "", dlid},
+                           {0x0005007F, 2, 0x3, 64, 100, "", dlid},  // another bank
+                           {0x0004007F, 3, 0x1, 64, 100, "", dlid}}}}; // bank bytes not valid: bank 0
+    const auto song = read(writeSegment(s));
+    ASSERT_TRUE(song);
+    ASSERT_EQ(song->collections.size(), 1u);
+    std::vector<std::array<int, 3>> got; // channel, collection, bank
+    for (const MidiEvent& e : ofType(*song, 0xC0)) got.push_back({e.status & 0x0F, e.collection, e.bank});
+    EXPECT_EQ(got, (std::vector<std::array<int, 3>>{{0, 1, 1024}, {1, 1, 1024}, {2, 0, 0}, {3, 0, 0}}));
+}
+
 TEST(SegmentReader, ABandInstrumentTakesItsCollectionFromTheFileItNames)
 {
     const std::filesystem::path dir = std::filesystem::path(TARNEK_OUTSIDE_TESTDATA) / "sgt";
