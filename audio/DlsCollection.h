@@ -22,5 +22,6 @@ int dlsSynthBank(std::uint32_t patch);
 
 /// A copy for the synthesizer: regions whose velocity range is 0..0 (or upside down) widened to
 /// 0..127. Authoring tools wrote such ranges and DirectMusic played them; FluidSynth would
-/// never sound them.
+/// never sound them. Empty when a region's sample is missing: the synthesizer's reader would
+/// crash on it.
 std::vector<std::uint8_t> playableDlsCopy(riff::Bytes form);

@@ -401,7 +401,9 @@ void VbDSnd2::reloadCollections()
         c->loadedFor = synthGeneration_;
         c->font = -1;
         changed = true;
-        if (fluid_sfont_t* font = synth_->loadCollection(playableDlsCopy(c->bytes)))
+        const std::vector<std::uint8_t> playable = playableDlsCopy(c->bytes);
+        if (playable.empty()) continue; // its instruments play as General MIDI ones
+        if (fluid_sfont_t* font = synth_->loadCollection(playable))
             device_.locked([&] { c->font = synth_->addCollection(font); });
     }
     if (!changed) return;

@@ -291,6 +291,14 @@ TEST_F(MusicWithCollection, TheInstrumentComesFromTheCollectionOrElseFromTheGene
     const std::vector<float> gm = play(generalMidi, 1500);
     EXPECT_GT(relativeDifference(fromCollection, gm), 0.5);
 
+    // A region linked to a wave the collection lacks (FluidSynth's reader would crash), and no
+    // collection at all.
+    Bytes broken = dls;
+    const auto wlnk = std::search(broken.begin(), broken.end(), std::begin("wlnk"), std::end("wlnk") - 1);
+    ASSERT_NE(wlnk, broken.end());
+    wlnk[16] = 99; // the wave pool index
+    save("sample.dls", broken);
+    EXPECT_LT(relativeDifference(play(s, 1500), gm), 1e-3);
     fs::remove(dir / "sample.dls");
     EXPECT_LT(relativeDifference(play(s, 1500), gm), 1e-3);
 }
