@@ -20,6 +20,10 @@ struct MidiEvent {
     std::uint8_t data1 = 0;
     std::uint8_t data2 = 0;  // 0 for two-byte messages (program change, channel pressure)
     std::uint8_t group = 0;  // the synthesizer channel is 16 * group + (status & 0x0F)
+    // A program change may pick an instrument of a DLS collection: 1 + its index in
+    // MidiSong::collections (0: the General MIDI set), and the synthesizer's bank number there.
+    std::uint8_t collection = 0;
+    std::uint16_t bank = 0;
 };
 
 // One item of a segment's wave track: a stretch of a wave, placed on the song's time line.
@@ -61,7 +65,10 @@ struct MidiSong {
     std::vector<WavePart> waveParts;
     std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
     std::vector<std::shared_ptr<const DecodedSound>> sounds; // by the library: each wave at each pitch played
-    std::vector<std::vector<std::uint8_t>> collections;      // DLS files the bands name, as read
+    // DLS files the bands name, as read; the library takes the bytes over when it loads them,
+    // and notes each one's font in the synthesizer (-1: it did not load).
+    std::vector<std::vector<std::uint8_t>> collections;
+    std::vector<int> collectionFonts;
 };
 
 // Whether anything in the song makes a sound: a note-on with a velocity.

@@ -216,7 +216,7 @@ void MusicPlayer::dispatch(const MidiEvent& event) noexcept
         break;
     case 0xa0: fluid_synth_key_pressure(synth_, channel, event.data1, event.data2); break;
     case 0xb0: fluid_synth_cc(synth_, channel, event.data1, event.data2); break;
-    case 0xc0: fluid_synth_program_change(synth_, channel, event.data1); break;
+    case 0xc0: selectProgram(event, channel); break;
     case 0xd0: fluid_synth_channel_pressure(synth_, channel, event.data1); break;
     case 0xe0: fluid_synth_pitch_bend(synth_, channel, event.data1 | (event.data2 << 7)); break;
     default: break;
@@ -229,4 +229,17 @@ void MusicPlayer::renderWaves(float* buffer, int frames) noexcept
     // the frames of the pass this block ends (render() has counted them already).
     if (playing_) waves_.render(buffer, frames, passFrame_ - frames, passStartMs_, passEndMs());
     else waves_.render(buffer, frames, -1, 0.0, 0.0);
+}
+
+void MusicPlayer::selectProgram(const MidiEvent& event, int channel) noexcept
+{
+    // An instrument of a collection the library loaded is chosen in that font by number; any
+    // other program change goes by the channel's bank through the General MIDI set, which also
+    // stands in for a collection that did not load.
+    const std::size_t collection = event.collection;
+    if (collection != 0 && collection <= song_->collectionFonts.size()) {
+        const int font = song_->collectionFonts[collection - 1];
+        if (font >= 0 && fluid_synth_program_select(synth_, channel, font, event.bank, event.data1) == FLUID_OK) return;
+    }
+    fluid_synth_program_change(synth_, channel, event.data1);
 }

@@ -40,6 +40,7 @@ public:
 
 private:
     void dispatch(const MidiEvent& event) noexcept;
+    void selectProgram(const MidiEvent& event, int channel) noexcept;
     void resetSynth();
     void fadeOutWhatSounds();
     void renderSynth(float* out, int frames) noexcept;

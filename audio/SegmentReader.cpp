@@ -1,5 +1,6 @@
 #include "SegmentReader.h"
 
+#include "DlsCollection.h"
 #include "ObjectLoader.h"
 #include "RiffChunks.h"
 
@@ -41,6 +42,9 @@ constexpr std::size_t kMaxWaveParts = 256;
 constexpr std::size_t kMaxWaveItems = 65536;
 // Tick or 100 ns values past this (about 30 hours in clock time) are taken as this.
 constexpr std::int64_t kLatestWaveTime = std::int64_t{1} << 40;
+constexpr Guid kCollectionClass = {0xB0, 0xF4, 0x0F, 0x48, 0xB2, 0x28, 0xD1, 0x11,
+                                   0xBE, 0xF7, 0x00, 0xC0, 0x4F, 0xBF, 0x8F, 0xEF};
+constexpr std::size_t kMaxCollections = 255; // MidiEvent::collection counts them in a byte
 
 struct TickEvent {
     std::int64_t tick = 0;
@@ -61,6 +65,12 @@ struct WaveTrackPart {
     bool clockTime = false;
 };
 
+struct SeenCollection {
+    Bytes form;
+    std::uint8_t index = 0; // in Collector::collections, 1-based; 0: not kept
+    std::vector<std::uint32_t> patches; // sorted
+};
+
 class Collector {
 public:
     bool full() const { return events.size() >= kMaxSegmentEvents; }
@@ -75,6 +85,15 @@ public:
         return true;
     }
 
+    // A program change that picks an instrument of collection `collection` (1-based).
+    bool addProgram(std::int64_t tick, int channel, std::uint8_t program, std::uint8_t collection, int bank)
+    {
+        if (!add(tick, 0xC0, channel, program, 0, 0)) return false;
+        events.back().message.collection = collection;
+        events.back().message.bank = std::uint16_t(bank);
+        return true;
+    }
+
     std::vector<TickEvent> events;
     std::vector<TempoItem> tempos;
 
@@ -83,6 +102,8 @@ public:
     std::size_t waveItems = 0;
     std::vector<std::vector<std::uint8_t>> waveImages;
     std::map<const std::uint8_t*, std::uint32_t> waveIndex; // by where the wave lies in the loader
+    std::vector<std::vector<std::uint8_t>> collections; // each distinct one once
+    std::vector<SeenCollection> seenCollections;
 };
 
 // Each PChannel has a synthesizer channel of its own; those past the synthesizer's channels
@@ -185,22 +206,58 @@ void readTempoTrack(Bytes tetr, Collector& out)
     });
 }
 
-void readInstrument(Bytes bins, std::int64_t tick, Collector& out)
+// The collection an instrument's own reference names, as 1 + its index among the song's
+// collections; 0 when it names none, or one that cannot be found or lacks the instrument: the
+// General MIDI instrument of the same program then plays.
+std::uint8_t collectionOf(const std::vector<Chunk>& instrument, std::uint32_t patch, Collector& out,
+                          ObjectLoader& loader)
 {
-    if (bins.size() < 34) return;
-    const std::uint32_t patch = field<std::uint32_t>(bins, 0);
+    const Chunk* dmrf = findList(instrument, fourcc("DMRF"));
+    if (dmrf == nullptr) return 0;
+    const ObjectReference ref = ObjectReference::read(dmrf->body);
+    if ((ref.valid & ObjectReference::kClass) && ref.classId != kCollectionClass) return 0;
+    const Bytes form = loader.find(ref);
+    if (form.empty()) return 0;
+    // Many instruments name the same object: each is read and compared once.
+    auto seen = std::find_if(out.seenCollections.begin(), out.seenCollections.end(),
+                             [&](const SeenCollection& c) { return c.form.data() == form.data() && c.form.size() == form.size(); });
+    if (seen == out.seenCollections.end()) {
+        SeenCollection c{form, 0, dlsInstruments(form)};
+        auto& kept = out.collections;
+        auto same = std::find_if(kept.begin(), kept.end(), [&](const std::vector<std::uint8_t>& k) {
+            return k.size() == form.size() && std::memcmp(k.data(), form.data(), form.size()) == 0;
+        });
+        if (!isDlsCollection(form)) same = kept.end();
+        else if (same == kept.end() && kept.size() < kMaxCollections)
+            same = kept.insert(kept.end(), std::vector<std::uint8_t>(form.begin(), form.end()));
+        if (same != kept.end()) c.index = std::uint8_t(1 + (same - kept.begin()));
+        seen = out.seenCollections.insert(out.seenCollections.end(), std::move(c));
+    }
+    const bool has = std::binary_search(seen->patches.begin(), seen->patches.end(), patch & kPatchBits);
+    return has ? seen->index : 0;
+}
+
+void readInstrument(const std::vector<Chunk>& instrument, std::int64_t tick, Collector& out, ObjectLoader& loader)
+{
+    const Chunk* chunk = findChunk(instrument, fourcc("bins"));
+    if (out.full() || chunk == nullptr || chunk->data.size() < 34) return;
+    const Bytes bins = chunk->data;
+    std::uint32_t patch = field<std::uint32_t>(bins, 0);
     const int ch = channelOf(field<std::uint32_t>(bins, 24));
     const std::uint32_t flags = field<std::uint32_t>(bins, 28);
     if (flags & 0x1) {
         out.add(tick, 0xB0, ch, 0, patch >> 16, 0);
         out.add(tick, 0xB0, ch, 32, patch >> 8, 0);
-        out.add(tick, 0xC0, ch, patch, 0, 0);
+        // Without the bank-select flag the bank bytes mean nothing to a collection.
+        if (!(flags & 0x2)) patch &= 0x8000007Fu;
+        const std::uint8_t collection = collectionOf(instrument, patch, out, loader);
+        out.addProgram(tick, ch, std::uint8_t(patch), collection, collection != 0 ? dlsSynthBank(patch) : 0);
     }
     if (flags & 0x20) out.add(tick, 0xB0, ch, 10, field<std::uint8_t>(bins, 32), 0);
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
-void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& loader)
+void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
 {
     const std::vector<Chunk> top = chunksIn(dmbt);
     const Chunk* lbdl = findList(top, fourcc("lbdl"));
@@ -219,8 +276,7 @@ void readBandTrack(Bytes dmbt, Collector& out, [[maybe_unused]] ObjectLoader& lo
         if (lbil == nullptr) continue;
         for (const Chunk& lbin : chunksIn(lbil->body)) {
             if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
-            const std::vector<Chunk> instrument = chunksIn(lbin.body);
-            if (const Chunk* bins = findChunk(instrument, fourcc("bins"))) readInstrument(bins->data, tick, out);
+            readInstrument(chunksIn(lbin.body), tick, out, loader);
         }
     }
 }
@@ -373,7 +429,6 @@ struct SegmentHeader {
 };
 
 constexpr std::uint32_t kRefLength = 1; // the length in 100 ns units holds
-constexpr std::uint32_t kClockTime = 2; // the whole segment is in clock time
 
 SegmentHeader readHeader(const Chunk* segh)
 {
@@ -413,7 +468,8 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
     for (const Chunk& c : parts)
         if (isList(c, fourcc("DMCN"))) loader.addContainer(c.body);
     Collector collected;
-    collected.clockTime = (header.flags & kSegmentClockTime) != 0;
+    const bool clockTime = (header.flags & kSegmentClockTime) != 0;
+    collected.clockTime = clockTime;
     for (const Chunk& list : parts) {
         if (list.id != fourcc("LIST") || list.type != fourcc("trkl")) continue;
         for (const Chunk& track : chunksIn(list.body))
@@ -450,9 +506,10 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         song.waveParts.push_back(std::move(read.part));
     }
     song.waveImages = std::move(collected.waveImages);
+    song.collections = std::move(collected.collections);
+    song.collectionFonts.assign(song.collections.size(), -1);
 
-    const bool clockTime = (header.flags & kClockTime) != 0;
-    if ((header.flags & (kRefLength | kClockTime)) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
+    if ((header.flags & (kRefLength | kSegmentClockTime)) && header.refLength > 0) song.lengthMs = double(header.refLength) / 10000.0;
     else if (header.length > 0) song.lengthMs = map.toMs(header.length);
     else if (!song.events.empty()) song.lengthMs = song.events.back().timeMs; // no usable header
 

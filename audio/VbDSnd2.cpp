@@ -1,5 +1,6 @@
 #include "VbDSnd2.h"
 
+#include "DlsCollection.h"
 #include "SegmentReader.h"
 #include "SmfReader.h"
 #include "SoundFontSynth.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -152,6 +154,7 @@ bool VbDSnd2::chooseSoundFont()
     if (synth_ == nullptr || synth_->path() != chosen) {
         device_.locked([&] { mixer_.music().setSynth(nullptr); });
         synth_ = std::make_unique<SoundFontSynth>(chosen, Mixer::kSampleRate);
+        ++synthGeneration_;
     }
     return true;
 }
@@ -161,6 +164,7 @@ bool VbDSnd2::ensureSynth()
     while (!soundFontPath_.empty() && synth_ != nullptr) {
         if (fluid_synth_t* synth = synth_->wait()) {
             device_.locked([&] { mixer_.music().setSynth(synth); });
+            reloadCollections();
             return true;
         }
         // A file can look like a SoundFont and still fail to load: the next candidate plays.
@@ -211,7 +215,8 @@ AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string& path, std::i
     std::optional<MidiSong> song = readMusic(bytes, path);
     if (!song || !ensureSynth()) return 0;
     const Handle h = newHandle();
-    segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song)));
+    auto& kept = segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song))).first->second;
+    loadCollections(h, *kept);
     return h;
 }
 
@@ -251,6 +256,7 @@ void VbDSnd2::dsFreeMusicSegment(Handle& h)
         device_.locked([&] {
             if (mixer_.music().song() == found->second.get()) mixer_.music().start(nullptr, 0);
         });
+        releaseCollections(h);
         segments_.erase(found);
     }
     h = 0;
@@ -364,4 +370,74 @@ void VbDSnd2::dsGetFormat(const Handle& h, SoundFormat& format)
 {
     const Buffer* b = buffer(h);
     format = b != nullptr ? b->sound->format : SoundFormat{};
+}
+
+void VbDSnd2::loadCollections(Handle h, MidiSong& song)
+{
+    // Loaded now, while nothing waits for the music: a press only selects what is there.
+    std::vector<Collection*>& used = segmentCollections_[h];
+    for (std::size_t i = 0; i < song.collections.size(); ++i) {
+        std::vector<std::uint8_t>& bytes = song.collections[i];
+        auto same = std::find_if(collections_.begin(), collections_.end(),
+                                 [&](const std::unique_ptr<Collection>& c) { return c->bytes == bytes; });
+        if (same == collections_.end()) {
+            auto fresh = std::make_unique<Collection>();
+            fresh->bytes = std::move(bytes);
+            same = collections_.insert(collections_.end(), std::move(fresh));
+        } else {
+            bytes = {}; // kept once, by the library
+        }
+        ++(*same)->users;
+        used.push_back(same->get());
+    }
+    reloadCollections();
+    song.collectionFonts.clear();
+    for (const Collection* c : used) song.collectionFonts.push_back(c->font);
+}
+
+void VbDSnd2::reloadCollections()
+{
+    // Each collection goes into the synthesizer that plays, once; a new SoundFont brings a new
+    // synthesizer, and the fonts of the old one went with it.
+    if (synth_ == nullptr || synth_->ready() == nullptr) return;
+    bool changed = false;
+    for (const auto& c : collections_) {
+        if (c->loadedFor == synthGeneration_) continue;
+        c->loadedFor = synthGeneration_;
+        c->font = -1;
+        changed = true;
+        const std::vector<std::uint8_t> playable = playableDlsCopy(c->bytes);
+        if (playable.empty()) continue; // its instruments play as General MIDI ones
+        if (fluid_sfont_t* font = synth_->loadCollection(playable))
+            device_.locked([&] { c->font = synth_->addCollection(font); });
+    }
+    if (!changed) return;
+    device_.locked([&] {
+        for (auto& [handle, used] : segmentCollections_) {
+            auto song = segments_.find(handle);
+            if (song == segments_.end()) continue;
+            song->second->collectionFonts.resize(used.size());
+            for (std::size_t i = 0; i < used.size(); ++i) song->second->collectionFonts[i] = used[i]->font;
+        }
+    });
+}
+
+void VbDSnd2::releaseCollections(Handle h)
+{
+    auto found = segmentCollections_.find(h);
+    if (found == segmentCollections_.end()) return;
+    for (Collection* c : found->second) {
+        if (--c->users > 0) continue;
+        if (c->font >= 0 && c->loadedFor == synthGeneration_) {
+            device_.locked([&] {
+                // What last sounded from the font must be gone from the synthesizer before the
+                // font is: unless other music plays, the synthesizer is quiet, and a short
+                // render settles it.
+                if (!mixer_.music().isPlaying()) synth_->settle();
+                synth_->removeCollection(c->font);
+            });
+        }
+        std::erase_if(collections_, [&](const std::unique_ptr<Collection>& k) { return k.get() == c; });
+    }
+    segmentCollections_.erase(found);
 }

@@ -75,6 +75,18 @@ private:
     bool chooseSoundFont();
     bool ensureSynth();
     void releaseFadedVoices();
+    void loadCollections(Handle h, MidiSong& song);
+    void reloadCollections();
+    void releaseCollections(Handle h);
+
+    // A DLS collection loaded into the synthesizer, shared by the segments that name the same
+    // bytes.
+    struct Collection {
+        std::vector<std::uint8_t> bytes; // as the segments hold it
+        int loadedFor = -1;              // the synthesizer generation it went into
+        int font = -1;                   // -1: it failed to load
+        int users = 0;
+    };
 
     std::vector<std::string> soundFontCandidates_;
     std::string soundFontPath_;
@@ -83,9 +95,12 @@ private:
     Mixer mixer_;
     AudioDevice device_{mixer_};
     std::unique_ptr<SoundFontSynth> synth_; // kept across music restarts: loading is slow
+    int synthGeneration_ = 0;                // counts the synthesizers made
     std::unordered_map<Handle, Buffer> buffers_;
     std::vector<Buffer> fading_; // freed while sounding: kept until their fade-out has played
     std::unordered_map<Handle, std::unique_ptr<MidiSong>> segments_;
+    std::vector<std::unique_ptr<Collection>> collections_;
+    std::unordered_map<Handle, std::vector<Collection*>> segmentCollections_; // by MidiSong::collections
     Handle lastHandle_ = 0;
 };
 

@@ -6,14 +6,16 @@
 #include <cstdlib>
 
 // What the music player relies on in any song a reader returns: channel messages only, on the
-// synthesizer's channels, finite times in order, loop points inside a finite length, a play
-// start before the first pass's end; wave items in order, on waves the song holds.
+// synthesizer's channels, collections that exist, finite times in order, loop points inside a
+// finite length, a play start before the first pass's end; wave items in order, on waves the
+// song holds.
 inline void checkSong(const MidiSong& song)
 {
     double last = 0.0;
     for (const MidiEvent& e : song.events) {
         if (e.status < 0x80 || e.status >= 0xF0 || e.data1 > 0x7F || e.data2 > 0x7F) std::abort();
         if (e.group >= kMusicChannels / 16) std::abort();
+        if (e.collection > song.collections.size()) std::abort();
         if (!std::isfinite(e.timeMs) || e.timeMs < last) std::abort();
         last = e.timeMs;
     }

@@ -8,12 +8,15 @@
 #include "WaveWriter.h"
 #include "SegmentReader.h"
 
+#include <fluidsynth.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -241,6 +244,117 @@ TEST_F(Music, EveryPChannelHasItsOwnInstrument)
     Segment drums25 = drums9;
     drums25.notes[0].pchannel = 25;
     EXPECT_LT(render2(drums9, drums25), 1e-3);
+}
+
+// Band instruments from a DLS collection beside the segment: the authoring tools' sample.dls,
+// one instrument at bank MSB 4, program 127, whose regions for keys 95 and up have a velocity
+// range of 0..0.
+struct MusicWithCollection : Music {
+    Bytes dls;
+
+    void SetUp() override
+    {
+        Music::SetUp();
+        std::ifstream in(fs::path(TARNEK_OUTSIDE_TESTDATA) / "sgt" / "sample.dls", std::ios::binary);
+        if (!in) GTEST_SKIP() << "no outside test data";
+        dls.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    std::vector<float> play(const Segment& s, int ms)
+    {
+        VbDSnd2 lib({kSystemSoundFont}); // each on a fresh synthesizer
+        EXPECT_EQ(lib.dsInitMusic(), 1);
+        const AudioLibrary::Handle h = lib.dsLoadMusicSegment(save("band.sgt", writeSegment(s)), 32);
+        EXPECT_NE(h, 0);
+        lib.dsPlayMusicSegment(h, 0);
+        return render(framesOf(ms), &lib);
+    }
+
+    static double relativeDifference(const std::vector<float>& a, const std::vector<float>& b)
+    {
+        std::vector<float> difference(a.size());
+        for (std::size_t i = 0; i < a.size(); ++i) difference[i] = a[i] - b[i];
+        return rms(difference) / rms(b);
+    }
+};
+
+TEST_F(MusicWithCollection, TheInstrumentComesFromTheCollectionOrElseFromTheGeneralMidiSet)
+{
+    save("sample.dls", dls);
+    Segment s;
+    s.length = 768 * 3;
+    s.bands = {{0, false, {{0x0004007F, 2, 0x3, 64, 100, "sample.dls"}}}};
+    s.notes = {{0, 600, 2, 0, 0x90, 60, 100}, {1152, 600, 2, 0, 0x90, 100, 100}};
+    Segment generalMidi = s;
+    generalMidi.bands[0].instruments[0].collectionFile.clear();
+
+    const std::vector<float> fromCollection = play(s, 1500);
+    const auto low = std::vector<float>(fromCollection.begin(), fromCollection.begin() + framesOf(700) * 2);
+    const auto high = std::vector<float>(fromCollection.begin() + framesOf(760) * 2, fromCollection.end());
+    EXPECT_GT(rms(low), 0.003);
+    EXPECT_GT(rms(high), 0.003); // a 0..0 velocity range still sounds
+    const std::vector<float> gm = play(generalMidi, 1500);
+    EXPECT_GT(relativeDifference(fromCollection, gm), 0.5);
+
+    // A region linked to a wave the collection lacks (FluidSynth's reader would crash), and no
+    // collection at all.
+    Bytes broken = dls;
+    const auto wlnk = std::search(broken.begin(), broken.end(), std::begin("wlnk"), std::end("wlnk") - 1);
+    ASSERT_NE(wlnk, broken.end());
+    wlnk[16] = 99; // the wave pool index
+    save("sample.dls", broken);
+    EXPECT_LT(relativeDifference(play(s, 1500), gm), 1e-3);
+    fs::remove(dir / "sample.dls");
+    EXPECT_LT(relativeDifference(play(s, 1500), gm), 1e-3);
+}
+
+TEST_F(MusicWithCollection, OrdinaryProgramChangesKeepTheGeneralMidiSet)
+{
+    // The collection's one instrument moved to bank 0, program 0: the General MIDI piano's number.
+    Bytes piano = dls;
+    const auto insh = std::search(piano.begin(), piano.end(), std::begin("insh"), std::end("insh") - 1);
+    ASSERT_NE(insh, piano.end());
+    std::fill(insh + 12, insh + 20, 0);
+    save("piano.dls", piano);
+
+    Segment gm;
+    gm.length = 768;
+    gm.bands = {{0, false, {{0, 0, 0x1}}}};
+    gm.notes = {{0, 600, 0, 0, 0x90, 60, 100}};
+    Segment besideCollection = gm;
+    besideCollection.bands[0].instruments.push_back({0, 2, 0x3, 64, 100, "piano.dls"});
+    Segment fromCollection = besideCollection;
+    fromCollection.notes[0].pchannel = 2;
+
+    const std::vector<float> reference = play(gm, 800);
+    EXPECT_LT(relativeDifference(play(besideCollection, 800), reference), 1e-3);
+    EXPECT_GT(relativeDifference(play(fromCollection, 800), reference), 0.5);
+}
+
+TEST_F(MusicWithCollection, SegmentsNamingOneCollectionShareItUntilTheLastIsFreed)
+{
+    save("sample.dls", dls);
+    Segment s;
+    s.length = 768;
+    s.bands = {{0, false, {{0x0004007F, 2, 0x3, 64, 100, "sample.dls"}}}};
+    s.notes = {{0, 700, 2, 0, 0x90, 60, 100}};
+    AudioLibrary::Handle a = audio->dsLoadMusicSegment(save("a.sgt", writeSegment(s)), 32);
+    AudioLibrary::Handle b = audio->dsLoadMusicSegment(save("b.sgt", writeSegment(s)), 32);
+    fluid_synth_t* synth = audio->synth()->ready();
+    ASSERT_NE(synth, nullptr);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 2); // the General MIDI set and one collection
+
+    // Each freed while it sounds; the collection goes with the last.
+    audio->dsPlayMusicSegment(a, 0);
+    render(framesOf(100));
+    audio->dsFreeMusicSegment(a);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 2);
+    render(framesOf(100));
+    audio->dsPlayMusicSegment(b, 0);
+    EXPECT_GT(rms(render(framesOf(400))), 0.003);
+    audio->dsFreeMusicSegment(b);
+    EXPECT_EQ(fluid_synth_sfcount(synth), 1);
+    render(framesOf(100));
 }
 
 TEST_F(Music, StopCutsTheSoundAndVolumeFollowsTheDecibelRule)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -474,6 +475,51 @@ TEST(SegmentReader, ReadsSegmentsMadeByTheAuthoringTools)
         EXPECT_EQ(song->waveImages.size(), 9u);
         EXPECT_NEAR(part.items.back().timeMs, 3823.4375, 1e-9);
     }
+}
+
+TEST(SegmentReader, ACollectionTheSegmentHoldsIsKeptOnceAndServesOnlyTheInstrumentsItHas)
+{
+    Segment s = oneNote();
+    const Bytes dlid(16, 0x3C);
+    s.embedded = {writeCollection(0x00000400, 127, dlid)}; // bank MSB 4, program 127
+    s.bands = {{0, false, {{0x0004007F, 0, 0x3, 64, 100, "", dlid}, {0x0004007F, 1, 0x3, 64, 100, "", dlid},
+                           {0x0005007F, 2, 0x3, 64, 100, "", dlid},  // another bank
+                           {0x0004007F, 3, 0x1, 64, 100, "", dlid}}}}; // bank bytes not valid: bank 0
+    const auto song = read(writeSegment(s));
+    ASSERT_TRUE(song);
+    ASSERT_EQ(song->collections.size(), 1u);
+    std::vector<std::array<int, 3>> got; // channel, collection, bank
+    for (const MidiEvent& e : ofType(*song, 0xC0)) got.push_back({e.status & 0x0F, e.collection, e.bank});
+    EXPECT_EQ(got, (std::vector<std::array<int, 3>>{{0, 1, 1024}, {1, 1, 1024}, {2, 0, 0}, {3, 0, 0}}));
+}
+
+TEST(SegmentReader, ABandInstrumentTakesItsCollectionFromTheFileItNames)
+{
+    const std::filesystem::path dir = std::filesystem::path(TARNEK_OUTSIDE_TESTDATA) / "sgt";
+    std::ifstream in(dir / "sample.sgt", std::ios::binary), dls(dir / "sample.dls", std::ios::binary);
+    if (!in || !dls) GTEST_SKIP() << "no outside test data at " << dir;
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const Bytes collection((std::istreambuf_iterator<char>(dls)), std::istreambuf_iterator<char>());
+
+    auto programsOnChannel2 = [](const MidiSong& song) {
+        std::vector<std::pair<int, int>> got; // collection, bank
+        for (const MidiEvent& e : ofType(song, 0xC0))
+            if ((e.status & 0x0F) == 2 && e.group == 0) got.emplace_back(e.collection, e.bank);
+        return got;
+    };
+    const auto found = readSegmentFile(bytes, {dir.string()});
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->collections.size(), 1u);
+    EXPECT_EQ(found->collections[0], collection);
+    // MSB 4, program 127: the synthesizer's bank 4 << 8. The other fifteen stay General MIDI.
+    EXPECT_EQ(programsOnChannel2(*found), (std::vector<std::pair<int, int>>{{1, 1024}}));
+    EXPECT_EQ(std::count_if(found->events.begin(), found->events.end(), [](auto& e) { return e.collection != 0; }), 1);
+
+    // Not beside it: the General MIDI program, through the ordinary bank select.
+    const auto missing = readSegmentFile(bytes, {(dir / "nowhere").string()});
+    ASSERT_TRUE(missing);
+    EXPECT_TRUE(missing->collections.empty());
+    EXPECT_EQ(programsOnChannel2(*missing), (std::vector<std::pair<int, int>>{{0, 0}}));
 }
 
 // Every cut of a good file, and random damage, reads without fault and keeps what comes first.

@@ -111,6 +111,26 @@ Bytes instrument(const SegmentInstrument& i)
     return b;
 }
 
+Bytes utf16(const std::string& text)
+{
+    Bytes b;
+    for (char c : text) put(b, std::uint16_t(std::uint8_t(c)));
+    put(b, std::uint16_t(0));
+    return b;
+}
+
+Bytes collectionReference(const SegmentInstrument& i)
+{
+    const Bytes collectionClass{0xB0, 0xF4, 0x0F, 0x48, 0xB2, 0x28, 0xD1, 0x11,
+                                0xBE, 0xF7, 0x00, 0xC0, 0x4F, 0xBF, 0x8F, 0xEF};
+    Bytes refh = collectionClass;
+    put(refh, std::uint32_t(0x2 | (i.collectionGuid.empty() ? 0 : 0x1) | (i.collectionFile.empty() ? 0 : 0x10)));
+    std::vector<Bytes> parts{chunk("refh", refh)};
+    if (!i.collectionGuid.empty()) parts.push_back(chunk("guid", i.collectionGuid));
+    if (!i.collectionFile.empty()) parts.push_back(chunk("file", utf16(i.collectionFile)));
+    return list("LIST", "DMRF", parts);
+}
+
 Bytes bandTrackData(const Segment& s)
 {
     std::vector<Bytes> bands;
@@ -119,7 +139,9 @@ Bytes bandTrackData(const Segment& s)
         for (const SegmentInstrument& i : band.instruments) {
             Bytes bins = instrument(i);
             padTo(bins, s.instrumentSize);
-            instruments.push_back(list("LIST", "lbin", {chunk("bins", bins)}));
+            std::vector<Bytes> parts{chunk("bins", bins)};
+            if (!i.collectionFile.empty() || !i.collectionGuid.empty()) parts.push_back(collectionReference(i));
+            instruments.push_back(list("LIST", "lbin", parts));
         }
         Bytes header;
         put(header, band.time);
@@ -185,14 +207,9 @@ const Bytes kDirectSoundWave = {0x54, 0x71, 0x66, 0x8A, 0xCB, 0xF9, 0xD2, 0x11,
 Bytes container(const Segment& s)
 {
     std::vector<Bytes> objects;
-    for (std::uint32_t i = 0; i < s.waves.size(); ++i) {
-        Bytes header = kDirectSoundWave;
-        put(header, std::uint32_t(0));
-        putId(header, "RIFF");
-        putId(header, "WAVE");
-        objects.push_back(list("LIST", "cobl", {chunk("cobh", header), embeddedWave(s.waves[i], i)}));
-    }
-    return list("RIFF", "DMCN", {chunk("conh", Bytes(4, 0)), list("LIST", "cosl", objects)});
+    for (std::uint32_t i = 0; i < s.waves.size(); ++i) objects.push_back(embeddedWave(s.waves[i], i));
+    objects.insert(objects.end(), s.embedded.begin(), s.embedded.end());
+    return writeContainer(objects);
 }
 
 Bytes waveTrackData(const Segment& s)
@@ -282,7 +299,7 @@ Bytes writeSegment(const Segment& s)
 
     std::vector<Bytes> parts{segmentHeader(s), chunk("guid", Bytes(16, 0x5A))};
     if (s.name) parts.push_back(list("LIST", "UNFO", {chunk("UNAM", utf16Name("bell"))}));
-    if (!s.waves.empty()) parts.push_back(container(s));
+    if (!s.waves.empty() || !s.embedded.empty()) parts.push_back(container(s));
     parts.push_back(list("LIST", "trkl", tracks));
     return list("RIFF", "DMSG", parts);
 }
@@ -345,4 +362,38 @@ Bytes writeContainer(const std::vector<Bytes>& objects)
         entries.push_back(list("LIST", "cobl", {chunk("cobh", cobh), object}));
     }
     return list("RIFF", "DMCN", {chunk("conh", Bytes(4, 0)), list("LIST", "cosl", entries)});
+}
+
+Bytes writeCollection(std::uint32_t bank, std::uint32_t program, const Bytes& guid)
+{
+    Bytes colh, insh, rgnh, wlnk, ptbl, fmt, data;
+    put(colh, std::uint32_t(1));
+    put(insh, std::uint32_t(1));
+    put(insh, bank);
+    put(insh, program);
+    for (std::uint16_t v : {0, 127, 0, 0, 0, 0}) put(rgnh, v); // keys 0..127, velocities 0..0
+    for (std::uint32_t v : {0u, 0u, 0u}) put(wlnk, v);
+    put(ptbl, std::uint32_t(8));
+    put(ptbl, std::uint32_t(1));
+    put(ptbl, std::uint32_t(0));
+    put(fmt, std::uint16_t(1)); // PCM
+    put(fmt, std::uint16_t(1));
+    put(fmt, std::uint32_t(22050));
+    put(fmt, std::uint32_t(44100));
+    put(fmt, std::uint16_t(2));
+    put(fmt, std::uint16_t(16));
+    for (int i = 0; i < 200; ++i) put(data, std::int16_t((i / 25) % 2 ? 12000 : -12000));
+    Bytes wsmp;
+    put(wsmp, std::uint32_t(20));
+    put(wsmp, std::uint16_t(60)); // unity note
+    put(wsmp, std::int16_t(0));
+    put(wsmp, std::int32_t(0));
+    put(wsmp, std::uint32_t(0));
+    put(wsmp, std::uint32_t(1)); // one loop: the whole wave
+    for (std::uint32_t v : {16u, 0u, 0u, 200u}) put(wsmp, v);
+    const Bytes region = list("LIST", "rgn ", {chunk("rgnh", rgnh), chunk("wsmp", wsmp), chunk("wlnk", wlnk)});
+    const Bytes instrument = list("LIST", "ins ", {chunk("insh", insh), list("LIST", "lrgn", {region})});
+    return list("RIFF", "DLS ", {chunk("colh", colh), chunk("dlid", guid), list("LIST", "lins", {instrument}),
+                                 chunk("ptbl", ptbl),
+                                 list("LIST", "wvpl", {list("LIST", "wave", {chunk("fmt ", fmt), chunk("data", data)})})});
 }

@@ -45,6 +45,9 @@ struct SegmentInstrument {
     std::uint32_t flags = 0x1; // patch
     std::uint8_t pan = 64;
     std::uint8_t volume = 100;
+    // A reference to the DLS collection the instrument comes from, by file name and/or GUID.
+    std::string collectionFile{};
+    Bytes collectionGuid{}; // 16 bytes, or none
 };
 
 struct SegmentBand {
@@ -102,11 +105,16 @@ struct Segment {
     std::vector<SegmentWavePart> waveParts; // a wave track, when there are any
     bool waveClockTime = false; // the wave track's times are 100 ns units
     std::int32_t waveTrackVolume = 0;
+    std::vector<Bytes> embedded{}; // whole RIFF forms, held in the segment's container
 };
 
 inline constexpr int kSegmentTicksPerQuarter = 768;
 
 Bytes writeSegment(const Segment& segment);
+
+// A DLS collection of one instrument with one region over every key and, as authoring tools
+// wrote them, a velocity range of 0..0, playing a short square wave; `guid` is its dlid.
+Bytes writeCollection(std::uint32_t bank, std::uint32_t program, const Bytes& guid);
 
 // The melody as a segment: notes on pchannel = channel, tempo items, one band at the start.
 Segment segmentFromMelody(const Melody& melody);

@@ -134,5 +134,13 @@ int main(int argc, char** argv)
     clock.repeats = 2;
     clock.waveParts = {{0, 0x3, 0, 1, {{0, 2'000'000, 0, 0, 120, 0x1, 0x4, 300, 50, 0}, {1'000'000, 3'000'000, 0, -620, -144, 0x2, 0, 0, 0, 1}}}};
     save(root / "segment" / "waves_clock.sgt", writeSegment(clock));
+
+    // A band instrument from a DLS collection the segment holds, named by GUID; and one whose
+    // collection lacks the instrument.
+    Segment band = segmentFromMelody(melody);
+    const Bytes dlid(16, 0x3C);
+    band.embedded = {writeCollection(0x00000400, 127, dlid)};
+    band.bands.push_back({0, false, {{0x0004007F, 0, 0x3, 64, 100, "", dlid}, {0x0005007F, 1, 0x3, 64, 100, "", dlid}}});
+    save(root / "segment" / "band_collection.sgt", writeSegment(band));
     return 0;
 }
