@@ -1,6 +1,7 @@
 #include "FakeAudioLibrary.h"
 #include "LosslessText.h"
 #include "MidiWriter.h"
+#include "SegmentWriter.h"
 #include "VbDSnd2.h"
 #include "WaveWriter.h"
 #include "FakeHost.h"
@@ -249,6 +250,34 @@ TEST_F(WithFiles, TheCommandLineFileIsTakenWholeAndOpened)
     EXPECT_EQ(form->windowTitle(), QStringLiteral("発車 ベル.wav - タルネク"));
     EXPECT_EQ(form->CmDialog.FileName, path);
     EXPECT_EQ(QDir::currentPath(), QFileInfo(path).absolutePath());
+}
+
+TEST_F(WithFiles, ASegmentFindsTheWaveItNamesInTheFolderOfTheFileChosen)
+{
+    // The bell plays from its working copy beside the program, so what it names is found
+    // through the current directory, which choosing the bell made its folder.
+    Segment s;
+    s.length = 768;
+    SegmentWaveItem chime;
+    chime.duration = 384;
+    chime.file = "Chime.WAV"; // written on Windows, where case does not matter
+    s.waveParts = {{0, 1, 0, 0, {chime}}};
+    QDir(userDir.path()).mkpath(QStringLiteral("bells"));
+    const QString path = userFile(QStringLiteral("bells/departure.sgt"), writeSegment(s));
+    userFile(QStringLiteral("bells/chime.wav"), shortWave());
+    const QString before = QDir::currentPath();
+    host.commandLineText = path;
+
+    form->Load();
+    EXPECT_NE(program.state.BellSegment, 0);
+    EXPECT_TRUE(host.messages.empty());
+
+    // Without it there is nothing left to play, and the panel says so instead of staying silent.
+    QFile::remove(userDir.filePath(QStringLiteral("bells/chime.wav")));
+    form->DropFile(path);
+    EXPECT_EQ(program.state.BellSegment, 0);
+    EXPECT_EQ(form->lblFileInfo->text(), QStringLiteral("このファイルは再生できません。"));
+    QDir::setCurrent(before);
 }
 
 TEST_F(WithFiles, AWorkingCopyNamedOnTheCommandLineIsOpenedNotCleanedAway)

@@ -244,10 +244,9 @@ Bytes waveTrackData(const Segment& s)
             put(h, w.volumeRange);
             put(h, w.pitchRange);
             padTo(h, 72);
-            Bytes ref = kDirectSoundWave;
-            put(ref, std::uint32_t(0x1)); // the GUID is valid
-            items.push_back(list("LIST", "wave", {chunk("waih", h),
-                                                  list("LIST", "DMRF", {chunk("refh", ref), chunk("guid", waveGuid(w.wave))})}));
+            const Bytes ref = w.file.empty() ? writeReference({kDirectSoundWave, 0x1, waveGuid(w.wave), {}, {}})
+                                             : writeReference({kDirectSoundWave, 0x10, {}, {}, w.file});
+            items.push_back(list("LIST", "wave", {chunk("waih", h), ref}));
         }
         parts.push_back(list("LIST", "wavp", {chunk("waph", ph), list("LIST", "wavi", items)}));
     }

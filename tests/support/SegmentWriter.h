@@ -67,6 +67,7 @@ struct SegmentWaveItem {
     std::uint16_t volumeRange = 0;
     std::uint16_t pitchRange = 0;
     std::uint32_t wave = 0;    // index into Segment::waves; past them: a reference to nothing
+    std::string file{};        // if given, the item names this file instead
 };
 
 struct SegmentWavePart {
