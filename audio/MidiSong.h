@@ -22,8 +22,13 @@ struct MidiEvent {
     std::uint8_t group = 0;  // the synthesizer channel is 16 * group + (status & 0x0F)
     // A program change may pick an instrument of a DLS collection: 1 + its index in
     // MidiSong::collections (0: the General MIDI set), and the synthesizer's bank number there.
+    // For a band's program change of the General MIDI set, the bank (CC0) it selects.
+    // A band's program change also says which kind of instrument the channel plays, in data2:
+    // kMelodic or kDrumKit; 0 for a MIDI file's, which leaves the channel's kind as it is.
     std::uint8_t collection = 0;
     std::uint16_t bank = 0;
+
+    static constexpr std::uint8_t kMelodic = 1, kDrumKit = 2;
 };
 
 // One item of a segment's wave track: a stretch of a wave, placed on the song's time line.

@@ -237,6 +237,12 @@ void MusicPlayer::selectProgram(const MidiEvent& event, int channel) noexcept
     // other program change goes by the channel's bank through the General MIDI set, which also
     // stands in for a collection that did not load.
     const std::size_t collection = event.collection;
+    if (event.data2 != 0) {
+        const bool kit = event.data2 == MidiEvent::kDrumKit;
+        fluid_synth_set_channel_type(synth_, channel, kit ? CHANNEL_TYPE_DRUM : CHANNEL_TYPE_MELODIC);
+        // A channel that was a drum channel did not take the bank select before.
+        if (!kit && collection == 0) fluid_synth_bank_select(synth_, channel, event.bank);
+    }
     if (collection != 0 && collection <= song_->collectionFonts.size()) {
         const int font = song_->collectionFonts[collection - 1];
         if (font >= 0 && fluid_synth_program_select(synth_, channel, font, event.bank, event.data1) == FLUID_OK) return;

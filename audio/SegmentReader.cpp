@@ -86,11 +86,12 @@ public:
     }
 
     // A program change that picks an instrument of collection `collection` (1-based).
-    bool addProgram(std::int64_t tick, int channel, std::uint8_t program, std::uint8_t collection, int bank)
+    bool addProgram(std::int64_t tick, int channel, std::uint8_t program, std::uint8_t collection, int bank, std::uint8_t kind)
     {
         if (!add(tick, 0xC0, channel, program, 0, 0)) return false;
         events.back().message.collection = collection;
         events.back().message.bank = std::uint16_t(bank);
+        events.back().message.data2 = kind;
         return true;
     }
 
@@ -251,7 +252,11 @@ void readInstrument(const std::vector<Chunk>& instrument, std::int64_t tick, Col
         // Without the bank-select flag the bank bytes mean nothing to a collection.
         if (!(flags & 0x2)) patch &= 0x8000007Fu;
         const std::uint8_t collection = collectionOf(instrument, patch, out, loader);
-        out.addProgram(tick, ch, std::uint8_t(patch), collection, collection != 0 ? dlsSynthBank(patch) : 0);
+        // The patch says whether it is a drum kit, on whatever channel: the tenth of a group
+        // may hold a melody and any other a kit.
+        const std::uint8_t kind = (patch & 0x80000000u) ? MidiEvent::kDrumKit : MidiEvent::kMelodic;
+        out.addProgram(tick, ch, std::uint8_t(patch), collection,
+                       collection != 0 ? dlsSynthBank(patch) : int(patch >> 16 & 0x7F), kind);
     }
     if (flags & 0x20) out.add(tick, 0xB0, ch, 10, field<std::uint8_t>(bins, 32), 0);
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);

@@ -244,6 +244,15 @@ TEST_F(Music, EveryPChannelHasItsOwnInstrument)
     Segment drums25 = drums9;
     drums25.notes[0].pchannel = 25;
     EXPECT_LT(render2(drums9, drums25), 1e-3);
+    // A band's drum kit plays as a kit on any channel, and its melody on the tenth as a melody.
+    Segment kit3 = drums9;
+    kit3.notes[0].pchannel = 3;
+    kit3.bands = {{0, false, {{0x80000000u, 3}}}};
+    EXPECT_LT(render2(drums9, kit3), 1e-3);
+    Segment piano9 = piano;
+    piano9.notes[0].pchannel = 9;
+    piano9.bands = {{0, false, {{0, 9}}}};
+    EXPECT_LT(render2(piano, piano9), 1e-3);
 }
 
 // Band instruments from a DLS collection beside the segment: the authoring tools' sample.dls,

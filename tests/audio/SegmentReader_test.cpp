@@ -382,7 +382,7 @@ TEST(SegmentReader, BandsSetProgramsPanAndVolume)
     }
     const std::vector<std::array<int, 3>> want = {
         {0xB3, 7, 55}, // the old-style band at the start sets only the volume
-        {0xB2, 0, 0x7F}, {0xB2, 32, 0x01}, {0xC2, 0x02, 0}, {0xB2, 10, 20}, {0xB2, 7, 90},
+        {0xB2, 0, 0x7F}, {0xB2, 32, 0x01}, {0xC2, 0x02, MidiEvent::kMelodic}, {0xB2, 10, 20}, {0xB2, 7, 90},
     };
     EXPECT_EQ(got, want);
     EXPECT_EQ(times.front(), 0.0);
@@ -490,7 +490,7 @@ TEST(SegmentReader, ACollectionTheSegmentHoldsIsKeptOnceAndServesOnlyTheInstrume
     ASSERT_EQ(song->collections.size(), 1u);
     std::vector<std::array<int, 3>> got; // channel, collection, bank
     for (const MidiEvent& e : ofType(*song, 0xC0)) got.push_back({e.status & 0x0F, e.collection, e.bank});
-    EXPECT_EQ(got, (std::vector<std::array<int, 3>>{{0, 1, 1024}, {1, 1, 1024}, {2, 0, 0}, {3, 0, 0}}));
+    EXPECT_EQ(got, (std::vector<std::array<int, 3>>{{0, 1, 1024}, {1, 1, 1024}, {2, 0, 5}, {3, 0, 0}}));
 }
 
 TEST(SegmentReader, ABandInstrumentTakesItsCollectionFromTheFileItNames)
@@ -519,7 +519,7 @@ TEST(SegmentReader, ABandInstrumentTakesItsCollectionFromTheFileItNames)
     const auto missing = readSegmentFile(bytes, {(dir / "nowhere").string()});
     ASSERT_TRUE(missing);
     EXPECT_TRUE(missing->collections.empty());
-    EXPECT_EQ(programsOnChannel2(*missing), (std::vector<std::pair<int, int>>{{0, 0}}));
+    EXPECT_EQ(programsOnChannel2(*missing), (std::vector<std::pair<int, int>>{{0, 4}}));
 }
 
 // Every cut of a good file, and random damage, reads without fault and keeps what comes first.
