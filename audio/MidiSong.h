@@ -42,6 +42,8 @@ struct WaveItem {
     std::uint16_t pitchRange = 0;  // random spread of the pitch, cents
     std::uint32_t variations = 0; // bit n: the item plays in variation n + 1
     std::uint32_t flags = 0;      // as in the file
+    std::uint32_t loopStart = 0;  // a loop inside the wave, in its own samples; none if the end
+    std::uint32_t loopEnd = 0;    // is not past the start
     std::uint32_t wave = 0;       // index into MidiSong::waveImages
     std::uint32_t sound = 0;      // index into MidiSong::sounds: the wave at this item's pitch
 };

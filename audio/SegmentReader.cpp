@@ -329,6 +329,8 @@ void readWavePart(Bytes wavp, std::int32_t trackVolume, bool keepsOrder, bool cl
         item.pitch = field<std::int32_t>(h, 4);
         item.variations = field<std::uint32_t>(h, 8);
         item.offsetMs = double(waveTime(field<std::int64_t>(h, 24))) / 10000.0; // always 100 ns
+        item.loopStart = field<std::uint32_t>(h, 52);
+        item.loopEnd = field<std::uint32_t>(h, 56);
         item.flags = field<std::uint32_t>(h, 60);
         item.volumeRange = field<std::uint16_t>(h, 64); // zero in the older layout
         item.pitchRange = field<std::uint16_t>(h, 66);

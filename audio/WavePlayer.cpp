@@ -195,7 +195,7 @@ std::int64_t WavePlayer::framesLeft() const noexcept
         if (!v.active) continue;
         const double rate = v.whole + v.step / 4294967296.0;
         const auto bySound = static_cast<std::int64_t>(std::ceil(double(v.sound->frameCount - v.position) / rate));
-        const std::int64_t left = v.fadeLeft > 0 ? v.fadeLeft : std::min(v.left, bySound);
+        const std::int64_t left = v.fadeLeft > 0 ? v.fadeLeft : v.loopEnd > 0 ? v.left : std::min(v.left, bySound);
         most = std::max(most, v.delay + left);
     }
     return most;
@@ -230,7 +230,15 @@ void WavePlayer::startVoice(const WaveItem& item, std::int64_t delay) noexcept
     v.delay = delay;
     v.left = static_cast<std::int64_t>(std::llround(item.durationMs * kRate / 1000.0));
     if (v.left <= 0) return;
-    v.fadesAtEnd = double(v.left) < double(sound->frameCount - v.position) / rate;
+    // An item's loop is in the wave's own samples; the voice goes round it until its duration
+    // is up. No real file sets one, so a loop that does not fit the wave is taken as none.
+    const double framesPerSample = double(sound->frameCount) * 1000.0 / (sound->lengthMs * sound->format.SamplesPerSec);
+    if (item.loopEnd > item.loopStart && sound->format.SamplesPerSec > 0) {
+        v.loopStart = std::llround(item.loopStart * framesPerSample);
+        v.loopEnd = std::min<std::int64_t>(std::llround(item.loopEnd * framesPerSample), sound->frameCount);
+        if (v.loopEnd - v.loopStart < 2 || v.position >= v.loopEnd) v.loopStart = v.loopEnd = 0;
+    }
+    v.fadesAtEnd = v.loopEnd > 0 || double(v.left) < double(sound->frameCount - v.position) / rate;
     v.gain = Mixer::gainOf(volume);
     v.keepsThroughLoops = (item.flags & (kWaveItemNoInvalidate | kWaveItemIgnoreLoops)) != 0;
     v.active = true;
@@ -300,6 +308,7 @@ void WavePlayer::mixVoice(Voice& v, float* out, int frames) noexcept
         const std::uint64_t fraction = std::uint64_t{v.fraction} + v.step;
         v.fraction = static_cast<std::uint32_t>(fraction);
         v.position += v.whole + static_cast<std::int64_t>(fraction >> 32);
+        while (v.loopEnd > 0 && v.position >= v.loopEnd) v.position -= v.loopEnd - v.loopStart;
         --v.left;
         // Ended voices are let go at once: an active one always has a frame left to play.
         if (last || v.left <= 0 || v.position >= count) {

@@ -18,8 +18,7 @@ void decodeWaveItems(MidiSong& song);
 // part, and mixes the voices into the synthesizer's output before the music volume applies.
 // Thread rules as MusicPlayer's: setSong() while the audio thread is held off; the rest may
 // run on the audio thread and neither allocates nor blocks.
-// Not played: variations taken from a pattern track (no pattern track plays here), loops inside
-// an item, and the controllers of the part's PChannel (its volume and pan leave waves alone).
+// Not played: variations taken from a pattern track (no pattern track plays here), and the controllers of the part's PChannel (its volume and pan leave waves alone).
 class WavePlayer {
 public:
     static constexpr int kVoices = 64; // more at once and the newest item is not played
@@ -59,6 +58,8 @@ private:
         bool fadesAtEnd = false;   // its duration cuts the wave short
         int fadeLeft = 0;          // > 0: fading out, over this many frames
         float gain = 1.0f;
+        std::int64_t loopStart = 0; // frames; the voice loops while loopEnd > loopStart
+        std::int64_t loopEnd = 0;
         bool keepsThroughLoops = false;
         bool active = false;
     };

@@ -557,6 +557,21 @@ TEST_F(Music, AWaveItemStartsOnItsFrameWithItsOffsetLengthAndLevel)
         }
     }
     EXPECT_GT(std::abs(out[2 * (start + length - 1)]), kSilence);
+
+    // A loop inside the wave, in its samples, goes round until the item's time is up.
+    SegmentWaveItem looping{0, 768};
+    looping.loopStart = kRate / 10;
+    looping.loopEnd = kRate / 5;
+    s.waveParts = {SegmentWavePart{0, 1, 0, 0, {looping}}};
+    const AudioLibrary::Handle l = audio->dsLoadMusicSegment(save("loop.sgt", writeSegment(s)), 32);
+    audio->dsPlayMusicSegment(l, 0);
+    const std::vector<float> round = render(framesOf(500));
+    const int from = kRate / 10, to = kRate / 5;
+    for (int f = 0; f < framesOf(400) - Mixer::kFadeFrames; ++f) {
+        const int source = f < to ? f : from + (f - to) % (to - from);
+        ASSERT_NEAR(round[2 * f], -0.9 + 1.8 * source / (kRate - 1), 1e-4) << f;
+    }
+    EXPECT_LT(std::abs(round[2 * framesOf(450)]), kSilence);
 }
 
 TEST_F(Music, EachPassPlaysItsVariationAndTheMusicCallsGovernTheWaves)

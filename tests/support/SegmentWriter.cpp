@@ -238,8 +238,8 @@ Bytes waveTrackData(const Segment& s)
             put(h, std::int64_t(0));
             put(h, w.duration);
             put(h, std::int32_t(s.waveClockTime ? w.time / 10000 : w.time)); // logical time
-            put(h, std::uint32_t(0)); // loop start
-            put(h, std::uint32_t(0)); // loop end
+            put(h, w.loopStart);
+            put(h, w.loopEnd);
             put(h, w.flags);
             put(h, w.volumeRange);
             put(h, w.pitchRange);

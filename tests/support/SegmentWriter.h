@@ -68,6 +68,8 @@ struct SegmentWaveItem {
     std::uint16_t pitchRange = 0;
     std::uint32_t wave = 0;    // index into Segment::waves; past them: a reference to nothing
     std::string file{};        // if given, the item names this file instead
+    std::uint32_t loopStart{}; // wave samples
+    std::uint32_t loopEnd{};
 };
 
 struct SegmentWavePart {
