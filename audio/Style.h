@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct TimeSignature {
@@ -75,12 +76,14 @@ struct PartReference {
 };
 
 struct StylePattern {
+    std::string name;
     TimeSignature timeSig;
     std::uint8_t grooveBottom = 1;
     std::uint8_t grooveTop = 100;
     std::uint16_t embellishment = 0; // 0 normal, 1 fill, 2 break, 4 intro, 8 end, 0x10 motif
     std::uint16_t measures = 1;
     std::vector<std::uint32_t> rhythm; // per measure, a bit per beat: where it expects chord changes
+                                       // (one per measure; 0 for measures the file gives none)
     std::vector<PartReference> parts;
 };
 
@@ -91,7 +94,16 @@ struct Style {
     std::vector<StylePattern> patterns;
 };
 
-/// Reads a style file (RIFF 'DMST'); nullopt when the bytes are not one.
+// Far more than any authored style holds; a hostile file stops at these.
+inline constexpr std::size_t kMaxStyleParts = 4096;
+inline constexpr std::size_t kMaxStylePatterns = 1024;
+inline constexpr std::size_t kMaxPartReferences = 256; // per pattern
+inline constexpr std::size_t kMaxPartItems = 65536;    // notes, and curves, per part
+inline constexpr std::size_t kMaxStyleMeasures = 65536; // of all patterns together
+
+/// Reads a style file (RIFF 'DMST'); nullopt when the bytes are not one. Every time signature
+/// read has at least one beat a measure and between one grid a beat and one a tick; every length
+/// is at least a measure; every reference names a part read.
 std::optional<Style> readStyle(riff::Bytes bytes);
 
 // The segment's side.
