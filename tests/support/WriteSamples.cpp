@@ -1,8 +1,9 @@
 // Writes a small sound file of every kind the library reads into a folder: the seed corpus of
 // the fuzz targets, and samples to try the program with.
-//   write_sound_samples <folder>   -> <folder>/wave, <folder>/smf, <folder>/segment
+//   write_sound_samples <folder>   -> <folder>/wave, <folder>/smf, <folder>/segment, <folder>/style
 #include "MidiWriter.h"
 #include "SegmentWriter.h"
+#include "StyleWriter.h"
 #include "WaveWriter.h"
 
 #include <sndfile.h>
@@ -142,5 +143,21 @@ int main(int argc, char** argv)
     band.embedded = {writeCollection(0x00000400, 127, dlid)};
     band.bands.push_back({0, false, {{0x0004007F, 0, 0x3, 64, 100, "", dlid}, {0x0005007F, 1, 0x3, 64, 100, "", dlid}}});
     save(root / "segment" / "band_collection.sgt", writeSegment(band));
+
+    // Styles in both layouts; the older one with a chord-following third part, a reference to
+    // no part and a motif.
+    save(root / "style" / "groove_fill.sty", writeStyle(exampleStyle()));
+    Style older = exampleStyle();
+    StylePart upper = older.parts[0];
+    upper.id.fill(0x3E);
+    upper.playMode = 0x0E;
+    upper.notes = {{0, 0xFF, 192, 0, 0x4200, 100, 0, 0, 0, 0, 0x10, 0}, {2, 0xFF, 192, 0, 0x40F1, 100, 0, 0, 0, 0, 0x05, 0}};
+    older.parts.push_back(upper);
+    StylePattern motif = older.patterns[0];
+    motif.name = "motif";
+    motif.embellishment = 0x10;
+    motif.parts = {{2, 4, 0x81, 1, 0}, {5, 5, 0, 0, 0}};
+    older.patterns.push_back(motif);
+    save(root / "style" / "older_layout.sty", writeStyle(older, true));
     return 0;
 }
