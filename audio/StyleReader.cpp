@@ -8,7 +8,6 @@ namespace {
 
 using namespace riff;
 
-constexpr double kDefaultBpm = 120.0;
 constexpr double kMinBpm = 1.0; // as the segment reader keeps tempos
 constexpr double kMaxBpm = 1000.0;
 
