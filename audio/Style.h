@@ -132,6 +132,7 @@ struct StyleCommand {
 
 /// The MIDI note of a style note's music value under `subchord` in the key whose root is
 /// `keyRoot`, by play mode (the note's own, or the part's when the note's is 0x10); nullopt
-/// when the mode leaves it silent or it falls outside 0-127.
+/// when the mode leaves it silent or it falls outside 0-127. Chord root 12 transposes nothing;
+/// the key root counts as a pitch class. Inversion limits are the caller's to apply.
 std::optional<int> midiNoteOf(std::uint16_t musicValue, std::uint8_t playMode, const Subchord& subchord,
                               std::uint8_t keyRoot);
