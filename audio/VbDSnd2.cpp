@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace {
 
@@ -63,7 +64,8 @@ std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std
         // bell's folder), then beside the segment itself.
         const std::size_t slash = path.find_last_of('/');
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
-        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder});
+        // A style segment composes its music afresh at each load, as it did under DirectMusic.
+        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder}, std::random_device{}());
         if (song) decodeWaveItems(*song);
         if (song && !soundsAnyNote(*song) && !soundsAnyWave(*song)) return std::nullopt;
         return song;
