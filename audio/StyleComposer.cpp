@@ -148,12 +148,17 @@ private:
     }
 
     // Every chord change the pattern would play over falls on a beat its chord rhythm marks.
-    bool fitsChords(const StylePattern& p, std::int64_t start, std::int64_t end, std::int64_t styleMeasure) const
+    bool fitsChords(const StylePattern& p, std::int64_t start, std::int64_t end, std::int64_t styleMeasure)
     {
         const std::int64_t measure = measureTicks(p.timeSig, styleMeasure);
         const std::int64_t beat = p.timeSig.beatTicks();
-        for (const Chord& c : tracks_.chords) {
-            if (c.silent || c.time < start || c.time >= end) continue;
+        const auto& chords = tracks_.chords;
+        auto from = std::lower_bound(chords.begin(), chords.end(), start,
+                                     [](const Chord& c, std::int64_t t) { return c.time < t; });
+        for (auto it = from; it != chords.end() && it->time < end && !stopped(); ++it) {
+            const Chord& c = *it;
+            ++work_;
+            if (c.silent) continue;
             const std::int64_t at = c.time - start;
             const std::size_t m = std::size_t(at / measure);
             const std::int64_t b = at % measure / beat;
@@ -166,6 +171,7 @@ private:
     int choosePattern(const Style& style, int level, std::uint16_t embellishment, std::int64_t t, std::int64_t limit)
     {
         const std::int64_t styleMeasure = measureTicks(style.timeSig, 3072);
+        work_ += std::int64_t(style.patterns.size());
         std::vector<std::size_t> candidates;
         auto gather = [&](std::uint16_t wanted) {
             for (std::size_t i = 0; i < style.patterns.size(); ++i) {
@@ -236,6 +242,7 @@ private:
 
     int chooseVariation(const StylePart& part, std::size_t partIndex, std::uint8_t order)
     {
+        work_ += 32;
         std::vector<int> enabled;
         for (int v = 0; v < 32; ++v)
             if (part.variationChoices[std::size_t(v)] & kVariationCriteria) enabled.push_back(v);
