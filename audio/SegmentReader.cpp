@@ -115,6 +115,8 @@ public:
     std::vector<std::vector<std::uint8_t>> collections; // each distinct one once
     std::vector<SeenCollection> seenCollections;
 
+    bool hasBandTrack = false;
+    Bytes styleBand; // the first band of the style in force at the start
     StyleTracks styles;
     std::map<const std::uint8_t*, std::size_t> styleIndex; // a style named again is read once
 };
@@ -295,8 +297,21 @@ void readInstrument(const std::vector<Chunk>& instrument, std::int64_t tick, Col
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
+// The instruments of a band (the body of a RIFF 'DMBD').
+void readBand(Bytes dmbd, std::int64_t tick, Collector& out, ObjectLoader& loader)
+{
+    const std::vector<Chunk> parts = chunksIn(dmbd);
+    const Chunk* lbil = findList(parts, fourcc("lbil"));
+    if (lbil == nullptr) return;
+    for (const Chunk& lbin : chunksIn(lbil->body)) {
+        if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
+        readInstrument(chunksIn(lbin.body), tick, out, loader);
+    }
+}
+
 void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
 {
+    out.hasBandTrack = true;
     const std::vector<Chunk> top = chunksIn(dmbt);
     const Chunk* lbdl = findList(top, fourcc("lbdl"));
     if (lbdl == nullptr) return;
@@ -307,15 +322,7 @@ void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
         if (const Chunk* h = findChunk(parts, fourcc("bd2h"))) tick = field<std::int32_t>(h->data, 0);
         else if (const Chunk* h1 = findChunk(parts, fourcc("bdih"))) tick = field<std::int32_t>(h1->data, 0);
         tick = std::max<std::int64_t>(0, tick); // -1 is the segment's start
-        const Chunk* band = findList(parts, fourcc("DMBD"));
-        if (band == nullptr) continue;
-        const std::vector<Chunk> bandParts = chunksIn(band->body);
-        const Chunk* lbil = findList(bandParts, fourcc("lbil"));
-        if (lbil == nullptr) continue;
-        for (const Chunk& lbin : chunksIn(lbil->body)) {
-            if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
-            readInstrument(chunksIn(lbin.body), tick, out, loader);
-        }
+        if (const Chunk* band = findList(parts, fourcc("DMBD"))) readBand(band->body, tick, out, loader);
     }
 }
 
@@ -400,6 +407,12 @@ void readStyleTrack(Bytes sttr, Collector& out, ObjectLoader& loader)
         StyleChange change{field<std::int32_t>(stmp->data, 0), std::nullopt};
         // A style that is not found still holds its stretch: silent, not the previous style.
         const Bytes form = loader.find(dmrf->body);
+        if (change.time <= 0 && form.size() >= 12 && field<std::uint32_t>(form, 8) == fourcc("DMST")) {
+            const std::vector<Chunk> top = chunksIn(form);
+            const std::vector<Chunk> styleParts = top.empty() ? std::vector<Chunk>{} : chunksIn(top.front().body);
+            const Chunk* band = findList(styleParts, fourcc("DMBD"));
+            out.styleBand = band != nullptr ? band->body : Bytes{};
+        }
         if (!form.empty()) {
             auto seen = out.styleIndex.find(form.data());
             if (seen != out.styleIndex.end()) change.style = out.styles.styles[seen->second].style;
@@ -627,6 +640,8 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         for (const Chunk& track : chunksIn(list.body))
             if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected, loader);
     }
+    // Authoring tools copy the style's band into the segment; one without takes it from the style.
+    if (!collected.hasBandTrack && !collected.styleBand.empty()) readBand(collected.styleBand, 0, collected, loader);
     composeStyleTracks(header.length, seed, collected);
 
     std::stable_sort(collected.events.begin(), collected.events.end(),

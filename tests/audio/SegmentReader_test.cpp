@@ -582,6 +582,23 @@ TEST(SegmentReader, StopsAtTheEventCap)
 }
 
 
+TEST(SegmentReader, AStyleSegmentWithoutABandTrackTakesTheStylesBand)
+{
+    MinimalStyle style;
+    style.band = {{12, 3}};
+    Segment s;
+    s.length = 3072;
+    s.embedded = {writeMinimalStyle(style)};
+    s.styles = {{0, "", style.guid}};
+    auto programs = [&] { return ofType(*read(writeSegment(s)), 0xC0); };
+    ASSERT_EQ(programs().size(), 1u);
+    EXPECT_EQ(programs()[0].status, 0xC3);
+    EXPECT_EQ(programs()[0].data1, 12);
+    s.bands.push_back({0, false, {{40, 5}}}); // the segment's own band wins
+    ASSERT_EQ(programs().size(), 1u);
+    EXPECT_EQ(programs()[0].data1, 40);
+}
+
 TEST(SegmentReader, AStyleSegmentComposesFromItsEmbeddedStyleAtTheStylesTempo)
 {
     MinimalStyle style;

@@ -472,6 +472,15 @@ Bytes writeMinimalStyle(const MinimalStyle& style)
     timeSig(styh, 4);
     put(styh, style.tempo);
     std::vector<Bytes> parts{chunk("styh", styh), chunk("guid", style.guid)};
+    if (!style.band.empty()) {
+        std::vector<Bytes> instruments;
+        for (const SegmentInstrument& i : style.band) {
+            Bytes bins = instrument(i);
+            padTo(bins, 44);
+            instruments.push_back(list("LIST", "lbin", {chunk("bins", bins)}));
+        }
+        parts.push_back(list("RIFF", "DMBD", {list("LIST", "lbil", instruments)}));
+    }
     for (std::uint32_t i = 0; i < style.parts.size(); ++i) {
         const MinimalStylePart& p = style.parts[i];
         Bytes prth;

@@ -210,6 +210,7 @@ struct MinimalStylePattern {
 struct MinimalStyle {
     Bytes guid = Bytes(16, 0x33);
     double tempo = 120.0;
+    std::vector<SegmentInstrument> band{}; // none: no band
     std::vector<MinimalStylePart> parts;
     std::vector<MinimalStylePattern> patterns;
 };
