@@ -151,7 +151,7 @@ double curveShape(std::uint8_t shape, double t)
 }
 
 // A curve, from a sequence track or a style's part, on the tick time line.
-struct CurveSpec {
+struct CurveItem {
     std::int64_t start = 0;
     std::int64_t duration = 0;
     std::int64_t resetDuration = 0;
@@ -161,7 +161,7 @@ struct CurveSpec {
     std::uint16_t param = 0;
 };
 
-bool addCurve(const CurveSpec& c, Collector& out)
+bool addCurve(const CurveItem& c, Collector& out)
 {
     const std::int64_t start = c.start, duration = c.duration, resetDuration = c.resetDuration;
     const int ch = c.ch, from = c.from, to = c.to, reset = c.reset;
@@ -206,7 +206,7 @@ bool addCurve(const CurveSpec& c, Collector& out)
 
 bool readCurveItem(Bytes item, Collector& out)
 {
-    CurveSpec c;
+    CurveItem c;
     c.start = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 16);
     c.duration = std::max<std::int32_t>(0, field<std::int32_t>(item, 4));
     c.resetDuration = std::max<std::int32_t>(0, field<std::int32_t>(item, 8));
@@ -488,7 +488,7 @@ void composeStyleTracks(std::int64_t lengthTicks, std::uint32_t seed, Collector&
     }
     for (const ComposedCurve& composed : music.curves) {
         const StyleCurve& sc = composed.curve;
-        CurveSpec c;
+        CurveItem c;
         c.start = composed.tick;
         c.duration = std::max<std::int32_t>(0, sc.duration);
         c.resetDuration = std::max<std::int32_t>(0, sc.resetDuration);
