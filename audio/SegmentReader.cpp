@@ -3,6 +3,7 @@
 #include "DlsCollection.h"
 #include "ObjectLoader.h"
 #include "RiffChunks.h"
+#include "StyleComposer.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -31,6 +33,13 @@ constexpr Guid trackClass(std::uint8_t last)
 constexpr Guid kTempoTrack = trackClass(0x85);
 constexpr Guid kSequenceTrack = trackClass(0x86);
 constexpr Guid kBandTrack = trackClass(0x94);
+constexpr Guid kChordTrack = trackClass(0x8B);
+constexpr Guid kCommandTrack = trackClass(0x8C);
+constexpr Guid kStyleTrack = trackClass(0x8D);
+// Far more style changes and chords than any real segment holds.
+constexpr std::size_t kMaxStyleChanges = 256;
+constexpr std::size_t kMaxChords = 65536;
+constexpr std::size_t kMaxSubchords = 8; // as many as DirectMusic itself takes
 constexpr Guid kWaveTrack = {0x61, 0x64, 0xD3, 0xEE, 0xA5, 0x9E, 0xD3, 0x11,
                              0x9B, 0xD1, 0x00, 0x80, 0xC7, 0x15, 0x0A, 0x74};
 
@@ -105,6 +114,11 @@ public:
     std::map<const std::uint8_t*, std::uint32_t> waveIndex; // by where the wave lies in the loader
     std::vector<std::vector<std::uint8_t>> collections; // each distinct one once
     std::vector<SeenCollection> seenCollections;
+
+    bool hasBandTrack = false;
+    Bytes styleBand; // the first band of the style in force at the start
+    StyleTracks styles;
+    std::map<const std::uint8_t*, std::size_t> styleIndex; // a style named again is read once
 };
 
 // Each PChannel has a synthesizer channel of its own; those past the synthesizer's channels
@@ -136,20 +150,23 @@ double curveShape(std::uint8_t shape, double t)
     }
 }
 
-bool readCurveItem(Bytes item, Collector& out)
+// A curve, from a sequence track or a style's part, on the tick time line.
+struct CurveItem {
+    std::int64_t start = 0;
+    std::int64_t duration = 0;
+    std::int64_t resetDuration = 0;
+    int ch = 0;
+    int from = 0, to = 0, reset = 0;
+    std::uint8_t type = 0, shape = 0, data = 0, flags = 0;
+    std::uint16_t param = 0;
+};
+
+bool addCurve(const CurveItem& c, Collector& out)
 {
-    const std::int64_t start = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 16);
-    const std::int64_t duration = std::max<std::int32_t>(0, field<std::int32_t>(item, 4));
-    const std::int64_t resetDuration = std::max<std::int32_t>(0, field<std::int32_t>(item, 8));
-    const int ch = channelOf(field<std::uint32_t>(item, 12));
-    const int from = field<std::int16_t>(item, 18);
-    const int to = field<std::int16_t>(item, 20);
-    const int reset = field<std::int16_t>(item, 22);
-    const std::uint8_t type = field<std::uint8_t>(item, 24);
-    const std::uint8_t shape = field<std::uint8_t>(item, 25);
-    const std::uint8_t data = field<std::uint8_t>(item, 26);
-    const std::uint8_t flags = field<std::uint8_t>(item, 27);
-    const std::uint16_t param = field<std::uint16_t>(item, 28); // absent (0) in the short form
+    const std::int64_t start = c.start, duration = c.duration, resetDuration = c.resetDuration;
+    const int ch = c.ch, from = c.from, to = c.to, reset = c.reset;
+    const std::uint8_t type = c.type, shape = c.shape, data = c.data, flags = c.flags;
+    const std::uint16_t param = c.param;
 
     auto send = [&](std::int64_t tick, int value) {
         switch (type) {
@@ -185,6 +202,24 @@ bool readCurveItem(Bytes item, Collector& out)
     }
     if (flags & 1) return send(start + duration + resetDuration, reset);
     return true;
+}
+
+bool readCurveItem(Bytes item, Collector& out)
+{
+    CurveItem c;
+    c.start = std::int64_t(field<std::int32_t>(item, 0)) + field<std::int16_t>(item, 16);
+    c.duration = std::max<std::int32_t>(0, field<std::int32_t>(item, 4));
+    c.resetDuration = std::max<std::int32_t>(0, field<std::int32_t>(item, 8));
+    c.ch = channelOf(field<std::uint32_t>(item, 12));
+    c.from = field<std::int16_t>(item, 18);
+    c.to = field<std::int16_t>(item, 20);
+    c.reset = field<std::int16_t>(item, 22);
+    c.type = field<std::uint8_t>(item, 24);
+    c.shape = field<std::uint8_t>(item, 25);
+    c.data = field<std::uint8_t>(item, 26);
+    c.flags = field<std::uint8_t>(item, 27);
+    c.param = field<std::uint16_t>(item, 28); // absent (0) in the short form
+    return addCurve(c, out);
 }
 
 void readSequenceTrack(Bytes seqt, Collector& out)
@@ -262,8 +297,21 @@ void readInstrument(const std::vector<Chunk>& instrument, std::int64_t tick, Col
     if (flags & 0x40) out.add(tick, 0xB0, ch, 7, field<std::uint8_t>(bins, 33), 0);
 }
 
+// The instruments of a band (the body of a RIFF 'DMBD').
+void readBand(Bytes dmbd, std::int64_t tick, Collector& out, ObjectLoader& loader)
+{
+    const std::vector<Chunk> parts = chunksIn(dmbd);
+    const Chunk* lbil = findList(parts, fourcc("lbil"));
+    if (lbil == nullptr) return;
+    for (const Chunk& lbin : chunksIn(lbil->body)) {
+        if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
+        readInstrument(chunksIn(lbin.body), tick, out, loader);
+    }
+}
+
 void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
 {
+    out.hasBandTrack = true;
     const std::vector<Chunk> top = chunksIn(dmbt);
     const Chunk* lbdl = findList(top, fourcc("lbdl"));
     if (lbdl == nullptr) return;
@@ -274,15 +322,7 @@ void readBandTrack(Bytes dmbt, Collector& out, ObjectLoader& loader)
         if (const Chunk* h = findChunk(parts, fourcc("bd2h"))) tick = field<std::int32_t>(h->data, 0);
         else if (const Chunk* h1 = findChunk(parts, fourcc("bdih"))) tick = field<std::int32_t>(h1->data, 0);
         tick = std::max<std::int64_t>(0, tick); // -1 is the segment's start
-        const Chunk* band = findList(parts, fourcc("DMBD"));
-        if (band == nullptr) continue;
-        const std::vector<Chunk> bandParts = chunksIn(band->body);
-        const Chunk* lbil = findList(bandParts, fourcc("lbil"));
-        if (lbil == nullptr) continue;
-        for (const Chunk& lbin : chunksIn(lbil->body)) {
-            if (lbin.id != fourcc("LIST") || lbin.type != fourcc("lbin")) continue;
-            readInstrument(chunksIn(lbin.body), tick, out, loader);
-        }
+        if (const Chunk* band = findList(parts, fourcc("DMBD"))) readBand(band->body, tick, out, loader);
     }
 }
 
@@ -355,6 +395,120 @@ void readWaveTrack(Bytes wavt, std::uint32_t trackFlags, Collector& out, ObjectL
     }
 }
 
+void readStyleTrack(Bytes sttr, Collector& out, ObjectLoader& loader)
+{
+    for (const Chunk& strf : chunksIn(sttr)) {
+        if (!isList(strf, fourcc("strf"))) continue;
+        if (out.styles.styles.size() >= kMaxStyleChanges) break;
+        const std::vector<Chunk> parts = chunksIn(strf.body);
+        const Chunk* stmp = findChunk(parts, fourcc("stmp"));
+        const Chunk* dmrf = findList(parts, fourcc("DMRF"));
+        if (stmp == nullptr || stmp->data.size() < 4 || dmrf == nullptr) continue;
+        StyleChange change{field<std::int32_t>(stmp->data, 0), std::nullopt};
+        // A style that is not found still holds its stretch: silent, not the previous style.
+        const Bytes form = loader.find(dmrf->body);
+        if (change.time <= 0 && form.size() >= 12 && field<std::uint32_t>(form, 8) == fourcc("DMST")) {
+            const std::vector<Chunk> top = chunksIn(form);
+            const std::vector<Chunk> styleParts = top.empty() ? std::vector<Chunk>{} : chunksIn(top.front().body);
+            const Chunk* band = findList(styleParts, fourcc("DMBD"));
+            out.styleBand = band != nullptr ? band->body : Bytes{};
+        }
+        if (!form.empty()) {
+            auto seen = out.styleIndex.find(form.data());
+            if (seen != out.styleIndex.end()) change.style = out.styles.styles[seen->second].style;
+            else {
+                change.style = readStyle(form);
+                out.styleIndex.emplace(form.data(), out.styles.styles.size());
+            }
+        }
+        out.styles.styles.push_back(std::move(change));
+    }
+}
+
+void readChordTrack(Bytes cord, Collector& out)
+{
+    StyleTracks& st = out.styles;
+    st.hasChordTrack = true;
+    for (const Chunk& c : chunksIn(cord)) {
+        if (c.id == fourcc("crdh") && c.data.size() >= 4) {
+            const std::uint32_t key = field<std::uint32_t>(c.data, 0);
+            st.keyRoot = std::uint8_t(key >> 24);
+            st.keyScale = key & 0xFFFFFF;
+            continue;
+        }
+        if (c.id != fourcc("crdb") || st.chords.size() >= kMaxChords) continue;
+        const Bytes d = c.data;
+        const std::uint32_t chordSize = field<std::uint32_t>(d, 0);
+        if (chordSize < 40 || d.size() - 4 < chordSize) continue;
+        Chord chord;
+        chord.time = field<std::int32_t>(d, 4 + 32);
+        chord.silent = (field<std::uint8_t>(d, 4 + 39) & 0x1) != 0;
+        std::size_t at = 4 + std::size_t(chordSize);
+        const std::uint32_t count = field<std::uint32_t>(d, at);
+        const std::uint32_t subSize = field<std::uint32_t>(d, at + 4);
+        at += 8;
+        for (std::uint32_t k = 0; subSize >= 18 && k < count && k < kMaxSubchords && at <= d.size() && d.size() - at >= subSize; ++k) {
+            const Bytes sub = d.subspan(at, subSize);
+            chord.subchords.push_back({field<std::uint32_t>(sub, 0), field<std::uint32_t>(sub, 4), field<std::uint32_t>(sub, 8),
+                                       field<std::uint32_t>(sub, 12), field<std::uint8_t>(sub, 16), field<std::uint8_t>(sub, 17)});
+            at += subSize;
+        }
+        st.chords.push_back(std::move(chord));
+    }
+    std::stable_sort(st.chords.begin(), st.chords.end(), [](const Chord& a, const Chord& b) { return a.time < b.time; });
+}
+
+void readCommandTrack(Bytes cmnd, Collector& out)
+{
+    StyleTracks& st = out.styles;
+    st.hasCommandTrack = true;
+    forEachItem(cmnd, 9, [&](Bytes item) {
+        if (st.commands.size() >= kMaxSegmentEvents) return false;
+        // Bytes 9-11 are garbage in DX7 files; the composer takes values out of range as none.
+        st.commands.push_back({field<std::int32_t>(item, 0), field<std::uint8_t>(item, 7), field<std::uint8_t>(item, 8),
+                               field<std::uint8_t>(item, 9), field<std::uint8_t>(item, 10)});
+        return true;
+    });
+    std::stable_sort(st.commands.begin(), st.commands.end(),
+                     [](const StyleCommand& a, const StyleCommand& b) { return a.time < b.time; });
+}
+
+// The notes and curves the style tracks compose, added as a sequence track's would be.
+void composeStyleTracks(std::int64_t lengthTicks, std::uint32_t seed, Collector& out)
+{
+    if (out.styles.styles.empty()) return;
+    std::stable_sort(out.styles.styles.begin(), out.styles.styles.end(),
+                     [](const StyleChange& a, const StyleChange& b) { return a.time < b.time; });
+    std::mt19937 random(seed);
+    const std::size_t room = kMaxSegmentEvents - std::min(kMaxSegmentEvents, out.events.size());
+    const Composition music = composeStyle(out.styles, lengthTicks, random, room / 2);
+    for (const ComposedNote& n : music.notes) {
+        const int ch = channelOf(n.pchannel);
+        if (!(out.add(n.tick, 0x90, ch, n.key, n.velocity) && out.add(n.tick + n.duration, 0x80, ch, n.key, 0, 1))) return;
+    }
+    for (const ComposedCurve& composed : music.curves) {
+        const StyleCurve& sc = composed.curve;
+        CurveItem c;
+        c.start = composed.tick;
+        c.duration = std::max<std::int32_t>(0, sc.duration);
+        c.resetDuration = std::max<std::int32_t>(0, sc.resetDuration);
+        c.ch = channelOf(composed.pchannel);
+        c.from = sc.startValue;
+        c.to = sc.endValue;
+        c.reset = sc.resetValue;
+        c.type = sc.type;
+        c.shape = sc.shape;
+        c.data = sc.ccData;
+        c.flags = sc.flags;
+        c.param = sc.paramType;
+        if (!addCurve(c, out)) return;
+    }
+    // Without a tempo track the style's own tempo holds.
+    const Style* first = out.styles.firstStyle();
+    if (out.tempos.empty() && first != nullptr && std::isfinite(first->tempo) && first->tempo > 0.0)
+        out.tempos.push_back({0, std::clamp(first->tempo, kMinBpm, kMaxBpm)});
+}
+
 void readTrack(Bytes dmtk, Collector& out, ObjectLoader& loader)
 {
     const std::vector<Chunk> parts = chunksIn(dmtk);
@@ -380,6 +534,9 @@ void readTrack(Bytes dmtk, Collector& out, ObjectLoader& loader)
     if (cls == kSequenceTrack) readSequenceTrack(data->body, out);
     else if (cls == kTempoTrack) readTempoTrack(data->body, out);
     else if (cls == kBandTrack) readBandTrack(data->body, out, loader);
+    else if (cls == kStyleTrack && isList(*data, fourcc("sttr"))) readStyleTrack(data->body, out, loader);
+    else if (cls == kChordTrack && isList(*data, fourcc("cord"))) readChordTrack(data->body, out);
+    else if (cls == kCommandTrack && data->id == fourcc("cmnd")) readCommandTrack(data->data, out);
     else if (cls == kWaveTrack) {
         const Chunk* trkx = findChunk(parts, fourcc("trkx"));
         readWaveTrack(data->body, trkx != nullptr ? field<std::uint32_t>(trkx->data, 0) : 0, out, loader);
@@ -461,7 +618,8 @@ SegmentHeader readHeader(const Chunk* segh)
 
 } // namespace
 
-std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders)
+std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders,
+                                        std::uint32_t seed)
 {
     if (bytes.size() < 12 || field<std::uint32_t>(bytes, 0) != fourcc("RIFF") ||
         field<std::uint32_t>(bytes, 8) != fourcc("DMSG"))
@@ -482,6 +640,9 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
         for (const Chunk& track : chunksIn(list.body))
             if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected, loader);
     }
+    // Authoring tools copy the style's band into the segment; one without takes it from the style.
+    if (!collected.hasBandTrack && !collected.styleBand.empty()) readBand(collected.styleBand, 0, collected, loader);
+    composeStyleTracks(header.length, seed, collected);
 
     std::stable_sort(collected.events.begin(), collected.events.end(),
                      [](const TickEvent& a, const TickEvent& b) {

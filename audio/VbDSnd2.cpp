@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace {
 
@@ -57,13 +58,14 @@ std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
-        // Tracks not played here (styles) leave a segment silent: better refused than a bell
-        // that seems loaded and never sounds. What a segment names is looked for where
-        // DirectMusic's loader looked, the current directory (choosing a bell makes it the
-        // bell's folder), then beside the segment itself.
+        // Tracks not played here, or a style found nowhere, leave a segment silent: better
+        // refused than a bell that seems loaded and never sounds. What a segment names is looked
+        // for where DirectMusic's loader looked, the current directory (choosing a bell makes it
+        // the bell's folder), then beside the segment itself.
         const std::size_t slash = path.find_last_of('/');
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
-        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder});
+        // A style segment composes its music afresh at each load, as it did under DirectMusic.
+        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder}, std::random_device{}());
         if (song) decodeWaveItems(*song);
         if (song && !soundsAnyNote(*song) && !soundsAnyWave(*song)) return std::nullopt;
         return song;

@@ -4,6 +4,7 @@
 #include "VbDSnd2.h"
 #include "WaveDecoder.h"
 #include "MidiWriter.h"
+#include "SegmentWriter.h"
 #include "WaveWriter.h"
 
 #include <benchmark/benchmark.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -99,6 +101,66 @@ void BM_RenderBlock(benchmark::State& state)
     state.SetLabel(music ? (segment != 0 ? "4 voices + music" : "4 voices (no SoundFont)") : "4 voices");
 }
 BENCHMARK(BM_RenderBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// A style segment: eight parts of sixteenth notes on eight channels over 16 bars at 120 BPM,
+// its style embedded.
+std::string writeBusyStyleSegment(const std::string& path)
+{
+    MinimalStyle style;
+    style.tempo = 120.0;
+    MinimalStylePattern pattern;
+    for (std::uint32_t p = 0; p < 8; ++p) {
+        MinimalStylePart part;
+        for (std::int32_t grid = 0; grid < 16; ++grid)
+            part.notes.push_back({grid, 1, 180, 0, std::uint16_t(48 + 4 * p + grid % 3), 90});
+        style.parts.push_back(part);
+        pattern.parts.push_back({p, p == 7 ? 9u : p});
+    }
+    style.patterns = {pattern};
+    Segment s;
+    s.length = 16 * 4 * kSegmentTicksPerQuarter;
+    s.embedded = {writeMinimalStyle(style)};
+    s.styles = {{0, "", style.guid}};
+    s.chordTrack = s.commandTrack = true;
+    s.chords = {{0}};
+    s.commands = {{0, 0, 50}};
+    for (std::uint32_t p = 0; p < 8; ++p) s.bands.push_back({-1, false, {{p * 8, p == 7 ? 9u : p}}});
+    const Bytes file = writeSegment(s);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                static_cast<std::streamsize>(file.size()));
+    return path;
+}
+
+// One device block while a style segment plays: the synthetic one (0), the outside test data's
+// sample.sgt (1). The median of the blocks' times, and its share of the block's real time.
+void BM_RenderStyleBlock(benchmark::State& state)
+{
+    VbDSnd2 audio({kSoundFont});
+    const bool sample = state.range(0) != 0;
+    const std::string path = sample ? std::string(TARNEK_OUTSIDE_TESTDATA "/sgt/sample.sgt")
+                                    : writeBusyStyleSegment("/tmp/tarnek-bench-style.sgt");
+    AudioLibrary::Handle segment = 0;
+    if (audio.dsInitMusic() != 0 && std::filesystem::exists(path)) segment = audio.dsLoadMusicSegment(path, 32);
+    if (segment == 0) {
+        state.SkipWithError(sample ? "sample.sgt absent or not loadable" : "the style segment did not load");
+        return;
+    }
+    audio.dsPlayMusicSegment(segment, 1000);
+    std::vector<float> out(kBlock * 2);
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        audio.render(out.data(), kBlock);
+        times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        benchmark::DoNotOptimize(out.data());
+    }
+    std::nth_element(times.begin(), times.begin() + std::ptrdiff_t(times.size() / 2), times.end());
+    const double median = times[times.size() / 2];
+    state.counters["median_us"] = median;
+    state.counters["block_share_%"] = 100.0 * median / (1e6 * kBlock / Mixer::kSampleRate);
+    state.SetLabel(sample ? "sample.sgt" : "8 parts of sixteenths");
+}
+BENCHMARK(BM_RenderStyleBlock)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->Iterations(4000);
 
 // Decoding a 60 s 44.1 kHz stereo 16-bit WAVE image to the device format.
 void BM_Decode60s(benchmark::State& state)

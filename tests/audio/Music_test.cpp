@@ -7,6 +7,7 @@
 #include "WavePlayer.h"
 #include "WaveWriter.h"
 #include "SegmentReader.h"
+#include "Style.h"
 
 #include <fluidsynth.h>
 #include <gtest/gtest.h>
@@ -682,6 +683,25 @@ TEST_F(Music, TheChickenPlaysOneVariationOfItsWavesEachPass)
         EXPECT_GT(ratio, Mixer::gainOf(-widest) * 0.9);
         EXPECT_LT(ratio, 1.1);
     }
+}
+
+
+TEST_F(Music, AStyleSegmentWhoseStyleIsMissingIsNoMusic)
+{
+    Segment s;
+    s.length = 3072;
+    s.styles = {{0, "Here.sty"}};
+    s.chordTrack = s.commandTrack = true;
+    s.chords = {{0}};
+    s.commands = {{0, 0, 50}};
+    const std::string path = save("style.sgt", writeSegment(s));
+    EXPECT_EQ(audio->dsLoadMusicSegment(path, 32), 0);
+
+    MinimalStyle style;
+    style.parts = {{4, 1, 0, 1, {{0, 1, 768, 0, 60}}}};
+    style.patterns = {{1, 1, 100, 0, {{0, 0}}}};
+    save("here.sty", writeMinimalStyle(style));
+    EXPECT_NE(audio->dsLoadMusicSegment(path, 32), 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "SegmentReader.h"
 #include "SegmentWriter.h"
 #include "SmfReader.h"
+#include "Style.h"
 #include "WaveWriter.h"
 
 #include <gtest/gtest.h>
@@ -578,6 +579,49 @@ TEST(SegmentReader, StopsAtTheEventCap)
     const auto song = read(writeSegment(s));
     ASSERT_TRUE(song);
     EXPECT_EQ(song->events.size(), kMaxSegmentEvents);
+}
+
+
+TEST(SegmentReader, AStyleSegmentWithoutABandTrackTakesTheStylesBand)
+{
+    MinimalStyle style;
+    style.band = {{12, 3}};
+    Segment s;
+    s.length = 3072;
+    s.embedded = {writeMinimalStyle(style)};
+    s.styles = {{0, "", style.guid}};
+    auto programs = [&] { return ofType(*read(writeSegment(s)), 0xC0); };
+    ASSERT_EQ(programs().size(), 1u);
+    EXPECT_EQ(programs()[0].status, 0xC3);
+    EXPECT_EQ(programs()[0].data1, 12);
+    s.bands.push_back({0, false, {{40, 5}}}); // the segment's own band wins
+    ASSERT_EQ(programs().size(), 1u);
+    EXPECT_EQ(programs()[0].data1, 40);
+}
+
+TEST(SegmentReader, AStyleSegmentComposesFromItsEmbeddedStyleAtTheStylesTempo)
+{
+    MinimalStyle style;
+    style.tempo = 60.0; // a second a quarter
+    style.parts = {{4, 1, 0, 1, {{4, 1, 96, 0, 40}}}, {4, 1, 0, 1, {{4, 1, 96, 0, 50}}}};
+    style.patterns = {{1, 1, 50, 0, {{0, 3}}}, {1, 51, 100, 0, {{1, 3}}}};
+    const Bytes sty = writeMinimalStyle(style);
+    Segment s;
+    s.length = 2 * 3072;
+    s.embedded = {sty};
+    s.styles = {{0, "", style.guid}};
+    s.chordTrack = s.commandTrack = true;
+    s.chords = {{0}};
+    s.commands = {{0, 0, 10}, {3072, 0, 90}};
+    const auto song = read(writeSegment(s));
+    ASSERT_TRUE(song);
+    const std::vector<MidiEvent> on = ofType(*song, 0x90);
+    ASSERT_EQ(on.size(), 2u);
+    EXPECT_EQ(on[0].status, 0x93);
+    EXPECT_EQ(on[0].data1, 40);
+    EXPECT_NEAR(on[0].timeMs, 1000.0, 1e-6);
+    EXPECT_EQ(on[1].data1, 50);
+    EXPECT_NEAR(on[1].timeMs, 5000.0, 1e-6);
 }
 
 } // namespace

@@ -253,6 +253,62 @@ Bytes waveTrackData(const Segment& s)
     return list("LIST", "wavt", parts);
 }
 
+const Bytes kStyleClass = trackClass(0x8A); // the style object's class, a neighbour of the tracks'
+
+Bytes styleTrackData(const Segment& s)
+{
+    std::vector<Bytes> changes;
+    for (const SegmentStyleChange& c : s.styles) {
+        Bytes stmp;
+        put(stmp, c.time);
+        const std::uint32_t valid = 0x2 | (c.guid.empty() ? 0 : 0x1) | (c.file.empty() ? 0 : 0x10);
+        changes.push_back(list("LIST", "strf", {chunk("stmp", stmp), writeReference({kStyleClass, valid, c.guid, {}, c.file})}));
+    }
+    return list("LIST", "sttr", changes);
+}
+
+Bytes chordTrackData(const Segment& s)
+{
+    Bytes key;
+    put(key, s.key);
+    std::vector<Bytes> parts{chunk("crdh", key)};
+    for (const SegmentChord& c : s.chords) {
+        Bytes b;
+        put(b, std::uint32_t(40));
+        Bytes chord(32, 0); // no name
+        put(chord, c.time);
+        put(chord, std::uint16_t(c.time / (4 * kSegmentTicksPerQuarter)));
+        chord.push_back(std::uint8_t(c.time / kSegmentTicksPerQuarter % 4));
+        chord.push_back(c.flags);
+        b.insert(b.end(), chord.begin(), chord.end());
+        put(b, std::uint32_t(c.subchords.size()));
+        put(b, std::uint32_t(20));
+        for (const SegmentSubchord& sub : c.subchords) {
+            put(b, sub.chordPattern);
+            put(b, sub.scalePattern);
+            put(b, std::uint32_t(0xFFFFFFFF));
+            put(b, sub.levels);
+            b.insert(b.end(), {sub.chordRoot, 0, 0xFF, 0xFF}); // the pad holds garbage, as in real files
+        }
+        parts.push_back(chunk("crdb", b));
+    }
+    return list("LIST", "cord", parts);
+}
+
+Bytes commandTrackData(const Segment& s)
+{
+    std::vector<Bytes> items;
+    for (const SegmentCommand& c : s.commands) {
+        Bytes b;
+        put(b, c.time);
+        put(b, std::uint16_t(c.time / (4 * kSegmentTicksPerQuarter)));
+        b.insert(b.end(), {std::uint8_t(c.time / kSegmentTicksPerQuarter % 4), c.command, c.grooveLevel, c.grooveRange,
+                           c.repeatMode, 0});
+        items.push_back(b);
+    }
+    return chunk("cmnd", itemArray(12, items));
+}
+
 } // namespace
 
 Bytes writeSegment(const Segment& s)
@@ -295,6 +351,10 @@ Bytes writeSegment(const Segment& s)
         put(flags, std::uint32_t(0));
         tracks.push_back(list("RIFF", "DMTK", {trackHeader(cls, nullptr, "wavt"), chunk("trkx", flags), waveTrackData(s)}));
     }
+
+    if (!s.styles.empty()) tracks.push_back(track(trackHeader(trackClass(0x8D), nullptr, "sttr"), styleTrackData(s)));
+    if (s.chordTrack) tracks.push_back(track(trackHeader(trackClass(0x8B), nullptr, "cord"), chordTrackData(s)));
+    if (s.commandTrack) tracks.push_back(track(trackHeader(trackClass(0x8C), "cmnd", nullptr), commandTrackData(s)));
 
     std::vector<Bytes> parts{segmentHeader(s), chunk("guid", Bytes(16, 0x5A))};
     if (s.name) parts.push_back(list("LIST", "UNFO", {chunk("UNAM", utf16Name("bell"))}));
@@ -395,4 +455,75 @@ Bytes writeCollection(std::uint32_t bank, std::uint32_t program, const Bytes& gu
     return list("RIFF", "DLS ", {chunk("colh", colh), chunk("dlid", guid), list("LIST", "lins", {instrument}),
                                  chunk("ptbl", ptbl),
                                  list("LIST", "wvpl", {list("LIST", "wave", {chunk("fmt ", fmt), chunk("data", data)})})});
+}
+
+Bytes writeMinimalStyle(const MinimalStyle& style)
+{
+    auto timeSig = [](Bytes& b, std::uint8_t gridsPerBeat) {
+        b.insert(b.end(), {4, 4}); // 4/4
+        put(b, std::uint16_t(gridsPerBeat));
+    };
+    auto partGuid = [](std::uint32_t index) {
+        Bytes g(16, 0x44);
+        std::memcpy(g.data(), &index, sizeof index);
+        return g;
+    };
+    Bytes styh;
+    timeSig(styh, 4);
+    put(styh, style.tempo);
+    std::vector<Bytes> parts{chunk("styh", styh), chunk("guid", style.guid)};
+    if (!style.band.empty()) {
+        std::vector<Bytes> instruments;
+        for (const SegmentInstrument& i : style.band) {
+            Bytes bins = instrument(i);
+            padTo(bins, 44);
+            instruments.push_back(list("LIST", "lbin", {chunk("bins", bins)}));
+        }
+        parts.push_back(list("RIFF", "DMBD", {list("LIST", "lbil", instruments)}));
+    }
+    for (std::uint32_t i = 0; i < style.parts.size(); ++i) {
+        const MinimalStylePart& p = style.parts[i];
+        Bytes prth;
+        timeSig(prth, p.gridsPerBeat);
+        for (int v = 0; v < 32; ++v) put(prth, std::uint32_t(p.enabledVariations >> v & 1 ? 0x7FFFFFFF : 0x60000000));
+        const Bytes id = partGuid(i);
+        prth.insert(prth.end(), id.begin(), id.end());
+        put(prth, p.measures);
+        prth.insert(prth.end(), {p.playMode, 127, 0, 0, 0, 0, 0}); // mode, limits, pads to 156
+        put(prth, std::uint32_t(0)); // flags
+        std::vector<Bytes> notes;
+        for (const MinimalStyleNote& n : p.notes) {
+            Bytes b;
+            put(b, n.grid);
+            put(b, n.variations);
+            put(b, n.duration);
+            put(b, n.offset);
+            put(b, n.value);
+            b.insert(b.end(), {n.velocity, 0, 0, 0, 0, n.playMode, 0, 0});
+            notes.push_back(b);
+        }
+        parts.push_back(list("LIST", "part", {chunk("prth", prth), chunk("note", itemArray(24, notes))}));
+    }
+    for (const MinimalStylePattern& p : style.patterns) {
+        Bytes ptnh;
+        timeSig(ptnh, 4);
+        ptnh.insert(ptnh.end(), {p.grooveBottom, p.grooveTop});
+        put(ptnh, p.embellishment);
+        put(ptnh, p.measures);
+        ptnh.insert(ptnh.end(), {1, 100});
+        put(ptnh, std::uint32_t(0));
+        Bytes rhtm;
+        for (int m = 0; m < p.measures; ++m) put(rhtm, std::uint32_t(0xF));
+        std::vector<Bytes> children{chunk("ptnh", ptnh), chunk("rhtm", rhtm)};
+        for (const MinimalStylePartRef& r : p.parts) {
+            Bytes prfc = partGuid(r.part);
+            put(prfc, std::uint16_t(r.pchannel));
+            prfc.insert(prfc.end(), {r.lock, 0, 0, 1}); // subchord level 0, priority 0, random order
+            put(prfc, std::uint16_t(0));
+            put(prfc, r.pchannel);
+            children.push_back(list("LIST", "pref", {chunk("prfc", prfc)}));
+        }
+        parts.push_back(list("LIST", "pttn", children));
+    }
+    return list("RIFF", "DMST", parts);
 }

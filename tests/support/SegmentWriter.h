@@ -80,6 +80,36 @@ struct SegmentWavePart {
     std::vector<SegmentWaveItem> items;
 };
 
+struct SegmentReference; // below
+
+// Style-based music: which style plays from when, the chords and the commands.
+struct SegmentStyleChange {
+    std::int32_t time = 0;
+    std::string file;  // the style named by file name
+    Bytes guid{};      // or by GUID (16 bytes), as an embedded one is
+};
+
+struct SegmentSubchord {
+    std::uint32_t chordPattern = 0x91; // C E G
+    std::uint32_t scalePattern = 0xAB5AB5;
+    std::uint32_t levels = 0xFFFFFFFF;
+    std::uint8_t chordRoot = 12;
+};
+
+struct SegmentChord {
+    std::int32_t time = 0;
+    std::uint8_t flags = 0; // 1: silent
+    std::vector<SegmentSubchord> subchords{SegmentSubchord{}};
+};
+
+struct SegmentCommand {
+    std::int32_t time = 0;
+    std::uint8_t command = 0; // 0 groove, 1 fill, 2 intro, 3 break, 4 end
+    std::uint8_t grooveLevel = 0;
+    std::uint8_t grooveRange = 0;
+    std::uint8_t repeatMode = 0;
+};
+
 struct Segment {
     std::uint32_t headerSize = 40; // 24, 40, 56 or 64 are the known layouts
     std::uint32_t repeats = 0;
@@ -109,6 +139,13 @@ struct Segment {
     bool waveClockTime = false; // the wave track's times are 100 ns units
     std::int32_t waveTrackVolume = 0;
     std::vector<Bytes> embedded{}; // whole RIFF forms, held in the segment's container
+
+    std::vector<SegmentStyleChange> styles{}; // a style track, when there are any
+    bool chordTrack = false;
+    std::uint32_t key = 0x00AB5AB5; // root << 24 | scale
+    std::vector<SegmentChord> chords{};
+    bool commandTrack = false;
+    std::vector<SegmentCommand> commands{};
 };
 
 inline constexpr int kSegmentTicksPerQuarter = 768;
@@ -136,3 +173,46 @@ struct SegmentReference { // a LIST 'DMRF'
 Bytes writeReference(const SegmentReference& reference);
 // A RIFF 'DMCN' embedding the given objects (each a whole RIFF form).
 Bytes writeContainer(const std::vector<Bytes>& objects);
+
+// The least of a style (RIFF 'DMST', the DX8 layout) that plays: parts of notes, patterns
+// that use them. Parts are referred to by index.
+struct MinimalStyleNote {
+    std::int32_t grid = 0;
+    std::uint32_t variations = 1;
+    std::int32_t duration = 96;
+    std::int16_t offset = 0;
+    std::uint16_t value = 60;
+    std::uint8_t velocity = 100;
+    std::uint8_t playMode = 0x10; // the part's
+};
+
+struct MinimalStylePart {
+    std::uint8_t gridsPerBeat = 4;
+    std::uint16_t measures = 1;
+    std::uint8_t playMode = 0; // fixed: the value is the MIDI note
+    std::uint32_t enabledVariations = 1; // bit v: variation v + 1 accepts any chord
+    std::vector<MinimalStyleNote> notes;
+};
+
+struct MinimalStylePartRef {
+    std::uint32_t part = 0;
+    std::uint32_t pchannel = 0;
+    std::uint8_t lock = 0;
+};
+
+struct MinimalStylePattern {
+    std::uint16_t measures = 1;
+    std::uint8_t grooveBottom = 1, grooveTop = 100;
+    std::uint16_t embellishment = 0;
+    std::vector<MinimalStylePartRef> parts;
+};
+
+struct MinimalStyle {
+    Bytes guid = Bytes(16, 0x33);
+    double tempo = 120.0;
+    std::vector<SegmentInstrument> band{}; // none: no band
+    std::vector<MinimalStylePart> parts;
+    std::vector<MinimalStylePattern> patterns;
+};
+
+Bytes writeMinimalStyle(const MinimalStyle& style);

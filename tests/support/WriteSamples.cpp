@@ -159,5 +159,19 @@ int main(int argc, char** argv)
     motif.parts = {{2, 4, 0x81, 1, 0}, {5, 5, 0, 0, 0}};
     older.patterns.push_back(motif);
     save(root / "style" / "older_layout.sty", writeStyle(older, true));
+
+    // Style-based: an embedded style of two parts, a locked pair of variations and a fill,
+    // chords of two subchords, grooves and a fill.
+    MinimalStyle style;
+    style.parts = {{2, 1, 0, 0x3, {{0, 1, 384, 0, 36}, {3, 2, 192, -24, 38}}}, {4, 2, 0x0A, 0x3, {{0, 3, 768, 0, 0x4000}}}};
+    style.patterns = {{2, 1, 60, 0, {{0, 9, 1}, {1, 1, 1}}}, {1, 40, 100, 0, {{1, 2}}}, {1, 1, 100, 1, {{0, 9}}}};
+    Segment styled;
+    styled.length = 8 * 4 * kSegmentTicksPerQuarter;
+    styled.embedded = {writeMinimalStyle(style)};
+    styled.styles = {{0, "", style.guid}};
+    styled.chordTrack = styled.commandTrack = true;
+    styled.chords = {{0}, {1536, 0, {{0x91, 0xAB5AB5, 0x1, 14}, {0x891, 0xAB5AB5, 0x2, 7}}}};
+    styled.commands = {{0, 0, 30}, {3 * 3072, 1}, {4 * 3072, 0, 80, 10, 2}};
+    save(root / "segment" / "style.sgt", writeSegment(styled));
     return 0;
 }
