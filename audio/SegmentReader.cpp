@@ -477,8 +477,6 @@ void readCommandTrack(Bytes cmnd, Collector& out)
 void composeStyleTracks(std::int64_t lengthTicks, std::uint32_t seed, Collector& out)
 {
     if (out.styles.styles.empty()) return;
-    std::stable_sort(out.styles.styles.begin(), out.styles.styles.end(),
-                     [](const StyleChange& a, const StyleChange& b) { return a.time < b.time; });
     std::mt19937 random(seed);
     const std::size_t room = kMaxSegmentEvents - std::min(kMaxSegmentEvents, out.events.size());
     const Composition music = composeStyle(out.styles, lengthTicks, random, room / 2);
@@ -618,28 +616,51 @@ SegmentHeader readHeader(const Chunk* segh)
 
 } // namespace
 
-std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders,
-                                        std::uint32_t seed)
+namespace {
+
+// Every track of the segment into `collected`; false when the bytes are not a segment.
+bool readTracks(std::span<const std::uint8_t> bytes, ObjectLoader& loader, SegmentHeader& header, Collector& collected)
 {
     if (bytes.size() < 12 || field<std::uint32_t>(bytes, 0) != fourcc("RIFF") ||
         field<std::uint32_t>(bytes, 8) != fourcc("DMSG"))
-        return std::nullopt;
+        return false;
     const std::vector<Chunk> top = chunksIn(bytes);
     const std::vector<Chunk> parts = chunksIn(top.front().body);
 
-    const SegmentHeader header = readHeader(findChunk(parts, fourcc("segh")));
+    header = readHeader(findChunk(parts, fourcc("segh")));
     // Embedded objects are known before any track asks for them, wherever the container lies.
-    ObjectLoader loader(folders);
     for (const Chunk& c : parts)
         if (isList(c, fourcc("DMCN"))) loader.addContainer(c.body);
-    Collector collected;
-    const bool clockTime = (header.flags & kSegmentClockTime) != 0;
-    collected.clockTime = clockTime;
+    collected.clockTime = (header.flags & kSegmentClockTime) != 0;
     for (const Chunk& list : parts) {
         if (list.id != fourcc("LIST") || list.type != fourcc("trkl")) continue;
         for (const Chunk& track : chunksIn(list.body))
             if (track.id == fourcc("RIFF") && track.type == fourcc("DMTK")) readTrack(track.body, collected, loader);
     }
+    std::stable_sort(collected.styles.styles.begin(), collected.styles.styles.end(),
+                     [](const StyleChange& a, const StyleChange& b) { return a.time < b.time; });
+    return true;
+}
+
+} // namespace
+
+std::optional<StyleTracks> readStyleTracks(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders)
+{
+    ObjectLoader loader(folders);
+    SegmentHeader header;
+    Collector collected;
+    if (!readTracks(bytes, loader, header, collected)) return std::nullopt;
+    return std::move(collected.styles);
+}
+
+std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, const std::vector<std::string>& folders,
+                                        std::uint32_t seed)
+{
+    ObjectLoader loader(folders);
+    SegmentHeader header;
+    Collector collected;
+    if (!readTracks(bytes, loader, header, collected)) return std::nullopt;
+    const bool clockTime = collected.clockTime;
     // Authoring tools copy the style's band into the segment; one without takes it from the style.
     if (!collected.hasBandTrack && !collected.styleBand.empty()) readBand(collected.styleBand, 0, collected, loader);
     composeStyleTracks(header.length, seed, collected);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiSong.h"
+#include "StyleComposer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,3 +23,8 @@ inline constexpr std::size_t kMaxSegmentEvents = 1'000'000;
 std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes,
                                         const std::vector<std::string>& folders = {},
                                         std::uint32_t seed = 0);
+
+/// What a segment's style, chord and command tracks say, as the composer takes them; nullopt
+/// when the bytes are not a segment.
+std::optional<StyleTracks> readStyleTracks(std::span<const std::uint8_t> bytes,
+                                           const std::vector<std::string>& folders = {});

@@ -705,3 +705,21 @@ TEST_F(Music, AStyleSegmentWhoseStyleIsMissingIsNoMusic)
 }
 
 } // namespace
+
+TEST_F(Music, TheAuthoringToolsStyleSegmentPlaysThroughItsLength)
+{
+    const fs::path from = fs::path(TARNEK_OUTSIDE_TESTDATA) / "sgt";
+    if (!fs::exists(from / "sample.sgt")) GTEST_SKIP() << "no outside test data";
+    for (const char* name : {"sample.sgt", "sample.sty", "sample.dls"}) fs::copy_file(from / name, dir / name);
+    const AudioLibrary::Handle h = audio->dsLoadMusicSegment((dir / "sample.sgt").string(), 32);
+    ASSERT_NE(h, 0);
+    const int length = audio->dsGetLengthMSec(h);
+    EXPECT_GT(length, 10000);
+    audio->dsPlayMusicSegment(h, 0);
+    for (int second = 0; second + 1000 <= length; second += 1000)
+        EXPECT_GT(rms(render(framesOf(1000))), 1e-3) << "silent from " << second << " ms";
+
+    // Without its style there is nothing to play.
+    fs::remove(dir / "sample.sty");
+    EXPECT_EQ(audio->dsLoadMusicSegment((dir / "sample.sgt").string(), 32), 0);
+}

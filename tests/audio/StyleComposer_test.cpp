@@ -163,3 +163,70 @@ TEST(StyleComposer, RandomRangesSpreadAroundTheWrittenValues)
 }
 
 } // namespace
+
+// ---- the authoring tools' sample: sample.sgt with its sample.sty ----
+
+#include "SegmentReader.h"
+
+#include <bit>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+struct Mapped {
+    std::uint16_t musicValue;
+    std::uint8_t playMode;
+    Subchord subchord;
+    std::optional<int> note;
+};
+std::vector<Mapped> mapped;
+
+std::optional<int> recordMapping(std::uint16_t musicValue, std::uint8_t playMode, const Subchord& subchord, std::uint8_t keyRoot)
+{
+    const std::optional<int> note = midiNoteOf(musicValue, playMode, subchord, keyRoot);
+    mapped.push_back({musicValue, playMode, subchord, note});
+    return note;
+}
+
+} // namespace
+
+TEST(StyleComposer, TheSampleMapsItsNotesIntoEachChordsScaleAndPlaysItsDrumsAsWritten)
+{
+    const std::filesystem::path dir = std::filesystem::path(TARNEK_OUTSIDE_TESTDATA) / "sgt";
+    std::ifstream in(dir / "sample.sgt", std::ios::binary);
+    if (!in) GTEST_SKIP() << "no outside test data at " << dir;
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<StyleTracks> tracks = readStyleTracks(bytes, {dir.string()});
+    ASSERT_TRUE(tracks);
+    ASSERT_NE(tracks->firstStyle(), nullptr);
+    ASSERT_FALSE(tracks->chords.empty());
+
+    mapped.clear();
+    std::mt19937 random(7);
+    const Composition music = composeStyle(*tracks, 16 * kMeasure, random, 100000, &recordMapping);
+    // Music to the end: the last measure has notes too.
+    ASSERT_FALSE(music.notes.empty());
+    EXPECT_GE(music.notes.back().tick, 15 * kMeasure);
+    int inScale = 0, fixed = 0;
+    for (const Mapped& m : mapped) {
+        if (!m.note) continue;
+        if ((m.playMode & 0x0F) == 0) { // drums and effects: the value is the note
+            EXPECT_EQ(*m.note, m.musicValue);
+            ++fixed;
+        } else if ((m.musicValue & 0x0F) == 0) { // no accidental: a chord tone, or a scale tone
+            const auto has = [](std::uint32_t pattern, int from, int note) {
+                return ((pattern | pattern >> 12) >> (((note - from) % 12 + 12) % 12)) & 1;
+            };
+            const int position = m.musicValue >> 8 & 0x0F, offset = m.musicValue >> 4 & 0x0F;
+            const bool chordTone = (m.playMode & 0x08) && offset == 0 && position < std::popcount(m.subchord.chordPattern);
+            const std::uint32_t scale = m.subchord.scalePattern != 0 ? m.subchord.scalePattern : 0xAB5AB5;
+            if (chordTone) EXPECT_TRUE(has(m.subchord.chordPattern, m.subchord.chordRoot, *m.note)) << *m.note;
+            else EXPECT_TRUE(has(scale, m.subchord.scaleRoot, *m.note)) << *m.note << " " << std::hex << m.musicValue;
+            ++inScale;
+        }
+    }
+    EXPECT_GT(inScale, 100);
+    EXPECT_GT(fixed, 50);
+}
