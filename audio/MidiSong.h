@@ -69,6 +69,8 @@ struct MidiSong {
     double loopStartMs = 0.0;      // repeats play [loopStartMs, loopEndMs) after the first pass;
     double loopEndMs = 0.0;        // after the last one, play goes on to lengthMs
 
+    bool composed = false;         // its notes are composed from a style: each reading differs
+
     std::vector<WavePart> waveParts;
     std::vector<std::vector<std::uint8_t>> waveImages;       // WAVE files the items play, as read
     std::vector<std::shared_ptr<const DecodedSound>> sounds; // by the library: each wave at each pitch played

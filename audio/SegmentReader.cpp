@@ -672,6 +672,7 @@ std::optional<MidiSong> readSegmentFile(std::span<const std::uint8_t> bytes, con
     const TempoMap map(std::move(collected.tempos));
 
     MidiSong song;
+    song.composed = !collected.styles.styles.empty();
     song.events.reserve(collected.events.size());
     for (const TickEvent& e : collected.events) {
         MidiEvent message = e.message;

@@ -53,19 +53,22 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::size_t at, const char*
 
 // The content decides, never the name: files named .sgt are often MIDI files, and a RIFF file
 // of another form (a wave, a style) is no music.
-std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std::string& path)
+// What a segment names is looked for where DirectMusic's loader looked, the current directory
+// (choosing a bell makes it the bell's folder), then beside the segment itself.
+std::vector<std::string> searchFolders(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return {std::string(), slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1))};
+}
+
+std::optional<MidiSong> readMusic(std::span<const std::uint8_t> bytes, const std::string& path, std::uint32_t seed)
 {
     if (startsWith(bytes, 0, "MThd")) return readStandardMidiFile(bytes);
     if (!startsWith(bytes, 0, "RIFF")) return std::nullopt;
     if (startsWith(bytes, 8, "DMSG")) {
         // Tracks not played here, or a style found nowhere, leave a segment silent: better
-        // refused than a bell that seems loaded and never sounds. What a segment names is looked
-        // for where DirectMusic's loader looked, the current directory (choosing a bell makes it
-        // the bell's folder), then beside the segment itself.
-        const std::size_t slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, std::max<std::size_t>(slash, 1));
-        // A style segment composes its music afresh at each load, as it did under DirectMusic.
-        std::optional<MidiSong> song = readSegmentFile(bytes, {std::string(), folder}, std::random_device{}());
+        // refused than a bell that seems loaded and never sounds.
+        std::optional<MidiSong> song = readSegmentFile(bytes, searchFolders(path), seed);
         if (song) decodeWaveItems(*song);
         if (song && !soundsAnyNote(*song) && !soundsAnyWave(*song)) return std::nullopt;
         return song;
@@ -213,12 +216,13 @@ AudioLibrary::Handle VbDSnd2::dsCreateDSB(std::span<const std::uint8_t> image, s
 AudioLibrary::Handle VbDSnd2::dsLoadMusicSegment(const std::string& path, std::int32_t)
 {
     if (soundFontPath_.empty()) return 0;
-    const std::vector<std::uint8_t> bytes = readFile(path);
-    std::optional<MidiSong> song = readMusic(bytes, path);
+    std::vector<std::uint8_t> bytes = readFile(path);
+    std::optional<MidiSong> song = readMusic(bytes, path, compositionSeed(0));
     if (!song || !ensureSynth()) return 0;
     const Handle h = newHandle();
     auto& kept = segments_.emplace(h, std::make_unique<MidiSong>(std::move(*song))).first->second;
     loadCollections(h, *kept);
+    if (kept->composed) composers_[h] = Composer{std::move(bytes), path, 0, {}, false};
     return h;
 }
 
@@ -259,6 +263,7 @@ void VbDSnd2::dsFreeMusicSegment(Handle& h)
             if (mixer_.music().song() == found->second.get()) mixer_.music().start(nullptr, 0);
         });
         releaseCollections(h);
+        composers_.erase(h);
         segments_.erase(found);
     }
     h = 0;
@@ -284,9 +289,34 @@ void VbDSnd2::dsPlayEx(const Handle& h, std::int32_t volume, std::int32_t, std::
 
 void VbDSnd2::dsPlayMusicSegment(const Handle& h, std::int32_t repeats)
 {
-    const MidiSong* song = segment(h);
-    if (song == nullptr || !ensureSynth()) return;
-    device_.locked([&] { mixer_.music().start(song, repeats); });
+    auto found = segments_.find(h);
+    if (found == segments_.end() || !ensureSynth()) return;
+    MidiSong* song = found->second.get();
+    auto composer = composers_.find(h);
+    device_.locked([&] {
+        if (composer != composers_.end() && composer->second.ready) {
+            song->events.swap(composer->second.next); // what it plays otherwise stays the same
+            composer->second.ready = false;
+        }
+        mixer_.music().start(song, repeats);
+    });
+    // A style plays differently each time, as it did under DirectMusic: the next play's notes
+    // are composed now, after this one has started, never while a press waits for them.
+    if (composer == composers_.end()) return;
+    Composer& next = composer->second;
+    ++next.plays;
+    std::optional<MidiSong> again = readSegmentFile(next.bytes, searchFolders(next.path), compositionSeed(next.plays));
+    // The same tracks read again give the same events but the composed ones; a style that has
+    // gone away since keeps the notes there are.
+    if (again && again->composed && soundsAnyNote(*again)) {
+        next.next = std::move(again->events);
+        next.ready = true;
+    }
+}
+
+std::uint32_t VbDSnd2::compositionSeed(std::uint32_t plays) const
+{
+    return compositionSeed_ ? *compositionSeed_ + plays : std::random_device{}();
 }
 
 void VbDSnd2::dsStop(const Handle& h)

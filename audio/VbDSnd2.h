@@ -5,6 +5,7 @@
 #include "Mixer.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -60,6 +61,11 @@ public:
     AudioDevice::Backend deviceBackend() const { return device_.backend(); }
     /// Renders the output directly, for offline use while no device is open.
     void render(float* out, int frames);
+    /// Style segments compose their music anew for every play, drawing from `seed` plus the
+    /// plays so far; without it, from the system's random numbers. For tests.
+    void setCompositionSeed(std::uint32_t seed) { compositionSeed_ = seed; }
+    /// The music a segment handle plays, or nullptr. For tests.
+    const MidiSong* music(Handle h) const { return segment(h); }
     /// The synthesizer of the chosen SoundFont, loading or loaded; nullptr before dsInitMusic.
     SoundFontSynth* synth() const { return synth_.get(); }
 
@@ -99,6 +105,17 @@ private:
     std::unordered_map<Handle, Buffer> buffers_;
     std::vector<Buffer> fading_; // freed while sounding: kept until their fade-out has played
     std::unordered_map<Handle, std::unique_ptr<MidiSong>> segments_;
+    // A style segment's file, and the notes of its next play, composed after this one started.
+    struct Composer {
+        std::vector<std::uint8_t> bytes;
+        std::string path;
+        std::uint32_t plays = 0;
+        std::vector<MidiEvent> next;
+        bool ready = false;
+    };
+    std::unordered_map<Handle, Composer> composers_;
+    std::optional<std::uint32_t> compositionSeed_;
+    std::uint32_t compositionSeed(std::uint32_t plays) const;
     std::vector<std::unique_ptr<Collection>> collections_;
     std::unordered_map<Handle, std::vector<Collection*>> segmentCollections_; // by MidiSong::collections
     Handle lastHandle_ = 0;

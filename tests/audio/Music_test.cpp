@@ -11,6 +11,8 @@
 
 #include <fluidsynth.h>
 #include <gtest/gtest.h>
+
+#include <set>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -702,6 +704,40 @@ TEST_F(Music, AStyleSegmentWhoseStyleIsMissingIsNoMusic)
     style.patterns = {{1, 1, 100, 0, {{0, 0}}}};
     save("here.sty", writeMinimalStyle(style));
     EXPECT_NE(audio->dsLoadMusicSegment(path, 32), 0);
+}
+
+TEST_F(Music, AStyleComposesAnewForEveryPlayAndAFixedSeedRepeatsIt)
+{
+    // Four variations in random order, a note of its own each, over eight measures.
+    MinimalStyle style;
+    style.parts = {{4, 1, 0, 0xF, {{0, 1, 768, 0, 60}, {0, 2, 768, 0, 62}, {0, 4, 768, 0, 64}, {0, 8, 768, 0, 65}}}};
+    style.patterns = {{1, 1, 100, 0, {{0, 0}}}};
+    Segment s;
+    s.length = 8 * 3072;
+    s.embedded = {writeMinimalStyle(style)};
+    s.styles = {{0, "", style.guid}};
+    s.chordTrack = s.commandTrack = true;
+    s.chords = {{0}};
+    s.commands = {{0, 0, 50}};
+    const std::string path = save("style.sgt", writeSegment(s));
+    auto plays = [&] {
+        VbDSnd2 lib({kSystemSoundFont});
+        lib.setCompositionSeed(11);
+        EXPECT_EQ(lib.dsInitMusic(), 1);
+        const AudioLibrary::Handle h = lib.dsLoadMusicSegment(path, 32);
+        std::vector<std::vector<int>> heard;
+        for (int play = 0; play < 5 && h != 0; ++play) {
+            lib.dsPlayMusicSegment(h, 0);
+            std::vector<int>& keys = heard.emplace_back();
+            for (const MidiEvent& e : lib.music(h)->events)
+                if ((e.status & 0xF0) == 0x90) keys.push_back(e.data1);
+        }
+        return heard;
+    };
+    const auto first = plays();
+    ASSERT_EQ(first.size(), 5u);
+    EXPECT_EQ(std::set(first.begin(), first.end()).size(), 5u); // every play its own
+    EXPECT_EQ(plays(), first);
 }
 
 } // namespace
