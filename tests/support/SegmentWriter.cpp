@@ -1,5 +1,7 @@
 #include "SegmentWriter.h"
 
+#include "StyleWriter.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -457,73 +459,41 @@ Bytes writeCollection(std::uint32_t bank, std::uint32_t program, const Bytes& gu
                                  list("LIST", "wvpl", {list("LIST", "wave", {chunk("fmt ", fmt), chunk("data", data)})})});
 }
 
-Bytes writeMinimalStyle(const MinimalStyle& style)
+Bytes writeMinimalStyle(const MinimalStyle& minimal)
 {
-    auto timeSig = [](Bytes& b, std::uint8_t gridsPerBeat) {
-        b.insert(b.end(), {4, 4}); // 4/4
-        put(b, std::uint16_t(gridsPerBeat));
-    };
-    auto partGuid = [](std::uint32_t index) {
-        Bytes g(16, 0x44);
-        std::memcpy(g.data(), &index, sizeof index);
-        return g;
-    };
-    Bytes styh;
-    timeSig(styh, 4);
-    put(styh, style.tempo);
-    std::vector<Bytes> parts{chunk("styh", styh), chunk("guid", style.guid)};
-    if (!style.band.empty()) {
+    Style style;
+    style.timeSig = {4, 4, 4};
+    style.tempo = minimal.tempo;
+    for (std::uint32_t i = 0; i < minimal.parts.size(); ++i) {
+        const MinimalStylePart& p = minimal.parts[i];
+        StylePart& part = style.parts.emplace_back();
+        part.id.fill(0x44);
+        std::memcpy(part.id.data(), &i, sizeof i);
+        part.timeSig = {4, 4, p.gridsPerBeat};
+        for (int v = 0; v < 32; ++v) part.variationChoices[std::size_t(v)] = p.enabledVariations >> v & 1 ? 0x7FFFFFFF : 0x60000000;
+        part.measures = p.measures;
+        part.playMode = p.playMode;
+        for (const MinimalStyleNote& n : p.notes)
+            part.notes.push_back({n.grid, n.variations, n.duration, n.offset, n.value, n.velocity, 0, 0, 0, 0, n.playMode, 0});
+    }
+    for (const MinimalStylePattern& p : minimal.patterns) {
+        StylePattern& pattern = style.patterns.emplace_back();
+        pattern.grooveBottom = p.grooveBottom;
+        pattern.grooveTop = p.grooveTop;
+        pattern.embellishment = p.embellishment;
+        pattern.measures = p.measures;
+        pattern.rhythm.assign(p.measures, 0xF);
+        for (const MinimalStylePartRef& r : p.parts) pattern.parts.push_back({r.part, r.pchannel, r.lock, 0, 1}); // random order
+    }
+    std::vector<Bytes> band;
+    if (!minimal.band.empty()) {
         std::vector<Bytes> instruments;
-        for (const SegmentInstrument& i : style.band) {
+        for (const SegmentInstrument& i : minimal.band) {
             Bytes bins = instrument(i);
             padTo(bins, 44);
             instruments.push_back(list("LIST", "lbin", {chunk("bins", bins)}));
         }
-        parts.push_back(list("RIFF", "DMBD", {list("LIST", "lbil", instruments)}));
+        band.push_back(list("RIFF", "DMBD", {list("LIST", "lbil", instruments)}));
     }
-    for (std::uint32_t i = 0; i < style.parts.size(); ++i) {
-        const MinimalStylePart& p = style.parts[i];
-        Bytes prth;
-        timeSig(prth, p.gridsPerBeat);
-        for (int v = 0; v < 32; ++v) put(prth, std::uint32_t(p.enabledVariations >> v & 1 ? 0x7FFFFFFF : 0x60000000));
-        const Bytes id = partGuid(i);
-        prth.insert(prth.end(), id.begin(), id.end());
-        put(prth, p.measures);
-        prth.insert(prth.end(), {p.playMode, 127, 0, 0, 0, 0, 0}); // mode, limits, pads to 156
-        put(prth, std::uint32_t(0)); // flags
-        std::vector<Bytes> notes;
-        for (const MinimalStyleNote& n : p.notes) {
-            Bytes b;
-            put(b, n.grid);
-            put(b, n.variations);
-            put(b, n.duration);
-            put(b, n.offset);
-            put(b, n.value);
-            b.insert(b.end(), {n.velocity, 0, 0, 0, 0, n.playMode, 0, 0});
-            notes.push_back(b);
-        }
-        parts.push_back(list("LIST", "part", {chunk("prth", prth), chunk("note", itemArray(24, notes))}));
-    }
-    for (const MinimalStylePattern& p : style.patterns) {
-        Bytes ptnh;
-        timeSig(ptnh, 4);
-        ptnh.insert(ptnh.end(), {p.grooveBottom, p.grooveTop});
-        put(ptnh, p.embellishment);
-        put(ptnh, p.measures);
-        ptnh.insert(ptnh.end(), {1, 100});
-        put(ptnh, std::uint32_t(0));
-        Bytes rhtm;
-        for (int m = 0; m < p.measures; ++m) put(rhtm, std::uint32_t(0xF));
-        std::vector<Bytes> children{chunk("ptnh", ptnh), chunk("rhtm", rhtm)};
-        for (const MinimalStylePartRef& r : p.parts) {
-            Bytes prfc = partGuid(r.part);
-            put(prfc, std::uint16_t(r.pchannel));
-            prfc.insert(prfc.end(), {r.lock, 0, 0, 1}); // subchord level 0, priority 0, random order
-            put(prfc, std::uint16_t(0));
-            put(prfc, r.pchannel);
-            children.push_back(list("LIST", "pref", {chunk("prfc", prfc)}));
-        }
-        parts.push_back(list("LIST", "pttn", children));
-    }
-    return list("RIFF", "DMST", parts);
+    return writeStyle(style, false, minimal.guid, band);
 }

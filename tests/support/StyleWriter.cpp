@@ -112,12 +112,13 @@ Bytes pattern(const StylePattern& p, const std::vector<StylePart>& parts, bool o
 
 } // namespace
 
-Bytes writeStyle(const Style& style, bool olderLayout)
+Bytes writeStyle(const Style& style, bool olderLayout, const Bytes& guid, const std::vector<Bytes>& more)
 {
     Bytes styh;
     putTimeSig(styh, style.timeSig);
     put(styh, style.tempo);
-    std::vector<Bytes> children{riffChunk("styh", styh), riffChunk("guid", Bytes(16, 0x5A)), name("style")};
+    std::vector<Bytes> children{riffChunk("styh", styh), riffChunk("guid", guid), name("style")};
+    children.insert(children.end(), more.begin(), more.end());
     for (const StylePart& p : style.parts) children.push_back(part(p, olderLayout));
     for (const StylePattern& p : style.patterns) children.push_back(pattern(p, style.parts, olderLayout));
     return riffList("RIFF", "DMST", children);
