@@ -112,6 +112,7 @@ public:
                 continue;
             }
             const StylePattern& p = style->patterns[std::size_t(pattern)];
+            out_.patterns.push_back({t, std::size_t(pattern)});
             const std::int64_t span = std::min(patternTicks(p, styleMeasure), limit - t);
             play(*style, p, t, span, styleMeasure);
             t += span;

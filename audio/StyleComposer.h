@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 struct StyleChange {
@@ -47,6 +48,7 @@ struct ComposedCurve {
 struct Composition {
     std::vector<ComposedNote> notes;
     std::vector<ComposedCurve> curves;
+    std::vector<std::pair<std::int64_t, std::size_t>> patterns; // where each pattern began, and which
 };
 
 using NoteMapping = std::optional<int> (*)(std::uint16_t musicValue, std::uint8_t playMode,

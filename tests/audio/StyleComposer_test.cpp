@@ -206,6 +206,13 @@ TEST(StyleComposer, TheSampleMapsItsNotesIntoEachChordsScaleAndPlaysItsDrumsAsWr
     mapped.clear();
     std::mt19937 random(7);
     const Composition music = composeStyle(*tracks, 16 * kMeasure, random, 100000, &recordMapping);
+    // Groove 100 throughout: only patterns whose range holds it, none of them a fill or a break.
+    const Style& style = *tracks->firstStyle();
+    ASSERT_FALSE(music.patterns.empty());
+    for (const auto& [tick, index] : music.patterns) {
+        const StylePattern& p = style.patterns[index];
+        EXPECT_TRUE(p.grooveBottom <= 100 && 100 <= p.grooveTop && p.embellishment == 0) << p.name << " at " << tick;
+    }
     // Music to the end: the last measure has notes too.
     ASSERT_FALSE(music.notes.empty());
     EXPECT_GE(music.notes.back().tick, 15 * kMeasure);
