@@ -1,6 +1,7 @@
 #include "frmOptions.h"
 
 #include "Basic.h"
+#include "FrameStyle.h"
 #include "LanguageRules.h"
 #include "Program.h"
 #include "WindowTimer.h"
@@ -74,6 +75,7 @@ frmOptions::frmOptions(Program& program, const SettingsTargets& main)
     chkUsePanel = checkBox(Frame1, QStringLiteral("拡張パネルを使用(&P)"), twipsRect(240, 240, 2055, 300));
     chkUsePanel->setEnabled(false);
     chkTopMost = checkBox(Frame1, QStringLiteral("常に手前に表示(&T)"), twipsRect(240, 600, 2055, 300));
+    captionOnLine(*Frame1);
 
     Frame2 = place(new QGroupBox(QStringLiteral("動作(&R):"), this), twipsRect(120, 1440, 3975, 2415));
     chkDoor = checkBox(Frame2, QStringLiteral("ドア閉め放送(&D)"), twipsRect(240, 240, 2415, 300));
@@ -86,6 +88,7 @@ frmOptions::frmOptions(Program& program, const SettingsTargets& main)
     chkDoorCut = checkBox(Frame2, QStringLiteral("サウンドの再生中はカット(&C)"), twipsRect(360, 1080, 3375, 300));
     chkDoorATOS = checkBox(Frame2, QStringLiteral("排他再生(&A)"), twipsRect(360, 1440, 3375, 300));
     chkNoise = checkBox(Frame2, QStringLiteral("ノイズ(&N)"), twipsRect(240, 1920, 3495, 255));
+    captionOnLine(*Frame2);
 
     // Frames and labels take no focus; the disabled panel box is passed over.
     QWidget* const order[] = {cmdOK, cmdCancel, chkUsePanel, chkTopMost, chkDoorCut,

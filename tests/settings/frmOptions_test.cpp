@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -301,6 +302,22 @@ TEST_F(Options, TabGoesThroughTheControlsInTheirOrderPassingOverTheDisabledOne)
     }
     EXPECT_EQ(visited, (std::vector<QWidget*>{d.cmdOK, d.cmdCancel, d.chkTopMost, d.chkDoorCut, d.txtDoor,
                                               d.chkDoor, d.chkDoorATOS, d.chkNoise, d.cmdOK}));
+}
+
+TEST_F(Options, EachFrameDrawsItsCaptionOnItsTopLineAboveItsFirstRow)
+{
+    frmOptions& d = open();
+    for (auto [frame, firstRow] : {std::pair{d.Frame1, d.chkUsePanel}, std::pair{d.Frame2, d.chkDoor}}) {
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QStyle* style = frame->style();
+        const QRect caption = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+        const QRect line = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, frame);
+        EXPECT_NEAR(caption.center().y(), line.top(), 2) << frame->title().toStdString();
+        EXPECT_LT(line.top(), firstRow->y()) << frame->title().toStdString();
+    }
 }
 
 } // namespace
