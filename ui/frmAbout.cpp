@@ -9,6 +9,9 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 QLabel* label(QWidget* parent, const QString& text, const QRect& geometry, const QColor& color = {})
@@ -87,6 +90,11 @@ frmAbout::frmAbout(Program& program, QWidget& mainWindow, ProgramVersion version
 
     for (QLabel* text : {lblTitle, lblVersion, lblDescription, Label3, lblURL[0], Label4, lblURL[1]})
         fitToText(*text);
+    // In a wider face than the one the rows were measured in, "E-Mail:" reaches past where its
+    // link begins; the link then follows its caption instead.
+    constexpr int gap = 4;
+    for (auto [caption, link] : {std::pair{Label3, lblURL[0]}, std::pair{Label4, lblURL[1]}})
+        link->move(std::max(link->x(), caption->geometry().right() + 1 + gap), link->y());
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setGeometry(twipsRect(4245, 2625, 1380, 345));
