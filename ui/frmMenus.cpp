@@ -23,6 +23,23 @@ QAction* item(QMenu* menu, const QString& caption, bool checkable = false)
     return action;
 }
 
+// A door announcement's entry: its file name as it is, with no access key taken from an '&'.
+QAction* doorItem(QMenu* menu, const QString& fileName)
+{
+    QAction* action = menu->addAction(QString(fileName).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    action->setData(fileName);
+    return action;
+}
+
+// Only the chosen announcement is checkable: Fusion draws an empty box beside every checkable
+// item, and the list would look like a set of choices to tick.
+void choose(QAction* action, bool chosen)
+{
+    if (chosen) action->setCheckable(true);
+    action->setChecked(chosen);
+    if (!chosen) action->setCheckable(false);
+}
+
 } // namespace
 
 frmMenus::frmMenus(Program& program, const MainWindowParts& main) : program_(program), main_(main)
@@ -55,10 +72,10 @@ frmMenus::frmMenus(Program& program, const MainWindowParts& main) : program_(pro
     mnuBar4 = mnuTopOption->addSeparator();
     mnuOption2 = item(mnuTopOption, QStringLiteral("オプション(&O)..."));
 
-    mnuDoor.push_back(item(mnuDoors, QStringLiteral("(標準)"), true));
-    mnuDoor2.push_back(item(mnuDoors2, QStringLiteral("(標準)"), true));
-    mnuDoor[0]->setChecked(true);
-    mnuDoor2[0]->setChecked(true);
+    mnuDoor.push_back(item(mnuDoors, QStringLiteral("(標準)")));
+    mnuDoor2.push_back(item(mnuDoors2, QStringLiteral("(標準)")));
+    choose(mnuDoor[0], true);
+    choose(mnuDoor2[0], true);
     connect(mnuDoor[0], &QAction::triggered, this, [this] { mnuDoor_Click(0); });
     connect(mnuDoor2[0], &QAction::triggered, this, [this] { mnuDoor_Click(0); });
 
@@ -99,12 +116,9 @@ void frmMenus::addDoorEntry(const QString& caption)
 {
     const int index = int(mnuDoor.size());
     for (auto [menu, items] : {std::pair{mnuDoors, &mnuDoor}, std::pair{mnuDoors2, &mnuDoor2}}) {
-        QAction* entry = item(menu, caption, true);
-        entry->setChecked(items->front()->isChecked());
-        connect(entry, &QAction::triggered, this, [this, entry, index] {
-            entry->setChecked(!entry->isChecked());
-            mnuDoor_Click(index);
-        });
+        QAction* entry = doorItem(menu, caption);
+        choose(entry, items->front()->isChecked());
+        connect(entry, &QAction::triggered, this, [this, index] { mnuDoor_Click(index); }); // sets the marks
         items->push_back(entry);
     }
 }
@@ -112,8 +126,8 @@ void frmMenus::addDoorEntry(const QString& caption)
 void frmMenus::setDoorChecked(int index, bool checked)
 {
     if (index < 0 || index >= int(mnuDoor.size())) return;
-    mnuDoor[index]->setChecked(checked);
-    mnuDoor2[index]->setChecked(checked);
+    choose(mnuDoor[index], checked);
+    choose(mnuDoor2[index], checked);
 }
 
 void frmMenus::setEffectChecks(const ProgramState& s)
@@ -188,7 +202,7 @@ void frmMenus::mnuDoor_Click(int index)
     program_.audio.dsFree(s.DoorBuffer);
     const QString programDir = program_.host.programDirectory();
     if (index != 0) {
-        const QString caption = mnuDoor[index]->text();
+        const QString caption = mnuDoor[index]->data().toString(); // the file name, unescaped
         s.DoorBuffer = LoadWave(program_, QDir(doorDirectory(programDir)).filePath(caption), 1);
         s.DoorWAV = caption;
     } else {

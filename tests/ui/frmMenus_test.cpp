@@ -22,6 +22,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QScreen>
+#include <QStyleOptionMenuItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +31,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -205,6 +207,31 @@ TEST_F(Menus, ChoosingADoorEntryLoadsAndSavesEvenWhenItsFileIsGone)
     EXPECT_TRUE(program.state.DoorWAV.isEmpty());
     EXPECT_EQ(checkedDoor(), 0);
     EXPECT_TRUE(stored().contains("DoorWAV=\n"));
+}
+
+// What the style is told about an item: QMenu's own description of it.
+struct MenuItemOption : QMenu {
+    static QStyleOptionMenuItem of(const QMenu* menu, const QAction* action)
+    {
+        QStyleOptionMenuItem option;
+        (menu->*(&MenuItemOption::initStyleOption))(&option, action);
+        return option;
+    }
+};
+
+TEST_F(Menus, OnlyTheChosenDoorHasAMarkAndNamesShowAsTheyAre)
+{
+    touch(programDir.filePath(QStringLiteral("Door/A&B.wav")));
+    touch(programDir.filePath(QStringLiteral("Door/c.wav")));
+    BuildDoorMenus(program, menus);
+    menus.mnuDoor2[1]->trigger();
+    EXPECT_EQ(program.state.DoorWAV, QStringLiteral("A&B.wav"));
+    for (auto [menu, items] : {std::pair{menus.mnuDoors, &menus.mnuDoor}, std::pair{menus.mnuDoors2, &menus.mnuDoor2}}) {
+        EXPECT_EQ(items->at(1)->iconText(), QStringLiteral("A&B.wav")); // no access key made of the '&'
+        for (int i = 0; i < int(items->size()); ++i)
+            EXPECT_EQ(MenuItemOption::of(menu, items->at(i)).checkType,
+                      i == 1 ? QStyleOptionMenuItem::NonExclusive : QStyleOptionMenuItem::NotCheckable) << i;
+    }
 }
 
 TEST_F(Menus, TheSettingsSetTheEffectChecks)
