@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   pipewire pipewire-bin wireplumber pipewire-pulse dbus-daemon
-  xvfb xauth xdotool x11-utils desktop-file-utils qt6-wayland file locales
+  xvfb xauth xdotool x11-utils desktop-file-utils appstream qt6-wayland file locales
 )
 
 missing=()

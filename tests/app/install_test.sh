@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installed program: `cmake --install` into a scratch prefix lays down the program
-# directory, the command, a valid menu entry and the icon; the command, started through its
-# symbolic link from elsewhere in a Wayland session with XWayland, opens its window on X11 and
-# writes tarnek.ini into the installed program directory; the uninstaller then removes
-# everything but that file and the user's own door announcement.
+# directory, the command, a valid menu entry, the icon and the software-centre description; the
+# command, started through its symbolic link from elsewhere in a Wayland session with XWayland,
+# opens its window on X11 and writes tarnek.ini into the installed program directory; the
+# uninstaller then removes everything but that file and the user's own door announcement.
 # Usage: install_test.sh BUILD X11CLOSE SOURCE
 set -euo pipefail
 build=$1
@@ -26,11 +26,12 @@ desktop-file-validate "$entry" || fail "the menu entry does not validate"
 grep -qx "Exec=$prefix/bin/tarnek %f" "$entry" || fail "menu entry runs: $(grep ^Exec "$entry")"
 grep -qx 'Name=タルネク' "$entry" || fail "menu entry name: $(grep ^Name "$entry")"
 grep -q '^MimeType=.*audio/x-wav.*audio/midi' "$entry" || fail "menu entry types: $(grep ^MimeType "$entry")"
+[[ -f "$prefix/share/metainfo/org.example.tarnek.metainfo.xml" ]] || fail "no software-centre description"
 for size in 32 64 128; do
   icon="$prefix/share/icons/hicolor/${size}x$size/apps/tarnek.png"
   [[ -f "$icon" && "$(file -b "$icon")" == *"$size x $size"* ]] || fail "no $size px icon in the hicolor theme"
 done
-echo "install: program directory, bin/tarnek link, valid menu entry and icon under the prefix"
+echo "install: program directory, bin/tarnek link, valid menu entry, icon and metainfo under the prefix"
 
 start_xvfb
 export SDL_AUDIODRIVER=dummy
