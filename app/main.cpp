@@ -41,6 +41,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnek"));
     // No display name: X11 would append it to every dialog's caption.
+    installQtTranslations(QLocale::system());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
     enableDetectableAutoRepeat();
 

@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 
@@ -83,6 +84,26 @@ TEST(QtHost, RetryCancelBoxAnswersCancelToEscapeAndRetryToItsButton)
     });
     EXPECT_EQ(host.MsgBox("x", MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbCritical, "caption"), MsgBoxResult::vbOK);
     EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(QtHost, QtsOwnButtonsSpeakTheLocalesLanguageAndOurTextsStay)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QTranslator* translator = installQtTranslations();
+    ASSERT_NE(translator, nullptr);
+    QString retry, caption;
+    whenMessageBoxOpens([&](QMessageBox& box) {
+        retry = box.button(QMessageBox::Retry)->text();
+        caption = box.windowTitle();
+        QTest::keyClick(&box, Qt::Key_Escape);
+    });
+    QtHost({"tarnek"}).MsgBox("x", MsgBoxStyle::vbRetryCancel);
+    EXPECT_EQ(retry, QStringLiteral("再試行"));
+    EXPECT_EQ(caption, QStringLiteral("タルネク"));
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(before);
 }
 
 TEST(HelpViewer, FindsTheFileInTheCurrentDirectoryFirstThenBesideTheProgram)
