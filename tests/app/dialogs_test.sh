@@ -2,7 +2,7 @@
 # The two dialogs of the whole program under a virtual X server, opened from the shortcut menu
 # with the keyboard: their captions, sizes and taskbar hint; a click on the web link reaches the
 # desktop's opener (a stand-in xdg-open that records its arguments); OK in the options dialog
-# writes the settings file.
+# writes the settings file; the menu opens on a right press even with the left button held.
 # Usage: dialogs_test.sh TARNEK X11CLOSE
 set -euo pipefail
 tarnek=$1
@@ -29,12 +29,14 @@ app_pid=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
 [[ -n "$wid" ]] || fail "no window appeared"
 
-# Opens the shortcut menu over the window background and types $@ into it; prints the window
-# named $name once it shows.
+# Opens the shortcut menu over the window background with the mouse buttons $press (a right
+# click unless set) and types $@ into it; prints the window named $name once it shows.
+press="click 3"
 open_dialog() {
   local name=$1 found=
   shift
-  xdotool mousemove --window "$wid" 300 56 click 3
+  # shellcheck disable=SC2086
+  xdotool mousemove --window "$wid" 300 56 $press
   sleep 0.5
   xdotool key "$@"
   found=$(timeout 10 xdotool search --sync --onlyvisible --name "^$name\$" 2>/dev/null | head -n1) || true
@@ -84,5 +86,14 @@ xdotool key Return
 gone "$options" || fail "Enter did not close the options dialog"
 grep -q '^Noise=Yes' "$work/program/tarnek.ini" || fail "OK did not store the noise: $(cat "$work/program/tarnek.ini")"
 echo "dialogs: options dialog 281x265 modal, off the taskbar, the noise checked by its access key and stored by OK"
+
+# The right button opens the menu even while the left one is held down on the plate.
+press="mousedown 1 mousedown 3"
+about=$(open_dialog "タルネク のバージョン情報" a)
+xdotool mouseup 3 mouseup 1
+xdotool windowfocus --sync "$about" 2>/dev/null || true
+xdotool key Return
+gone "$about" || fail "Enter did not close the version dialog opened with the left button held"
+echo "dialogs: the menu opened by a right press with the left button held"
 
 close_program "$wid"
