@@ -55,8 +55,8 @@ int main(int argc, char* argv[])
     useUtf8WithoutALocale();
     QApplication::setApplicationName(QStringLiteral("tarnek"));
     // No display name: X11 would append it to every dialog's caption.
-    installQtTranslations(QLocale::system());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
+    installQtTranslations(QLocale::system());
     enableDetectableAutoRepeat();
 
     QtHost host(programArguments(argc, argv));

@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -441,16 +440,6 @@ TEST_F(MainWindow, ALeftDragOnTheLabelsMovesTheWindow)
     sendMouse(*form, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
     sendMouse(*form, QEvent::MouseMove, {60, 30}, Qt::NoButton, Qt::RightButton);
     EXPECT_EQ(form->pos(), after);
-}
-
-TEST_F(MainWindow, ARightPressWhileTheLeftIsHeldOpensTheMenu)
-{
-    form->Load();
-    sendMouse(*form, QEvent::MouseButtonPress, {200, 30}, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_FALSE(form->menus().mnuTitle->isVisible());
-    sendMouse(*form, QEvent::MouseButtonPress, {200, 30}, Qt::RightButton, Qt::LeftButton | Qt::RightButton);
-    EXPECT_TRUE(form->menus().mnuTitle->isVisible());
-    form->menus().mnuTitle->close();
 }
 
 TEST_F(MainWindow, OnlyALeftDoubleClickCloses)
