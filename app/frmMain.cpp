@@ -241,7 +241,8 @@ void frmMain::Form_MouseMove(int Button, int, int X, int Y)
 
 void frmMain::Form_OLEDragOver(const QMimeData& Data, int& Effect, int, int, int, int, int)
 {
-    Effect = Data.hasUrls() ? (Effect & 1) : 0;
+    // Only files of this machine can be opened; a list of web links would drop into nothing.
+    Effect = droppedFiles(Data).isEmpty() ? 0 : (Effect & 1);
 }
 
 void frmMain::Form_OLEDragDrop(const QMimeData& Data, int&, int, int, int, int)
@@ -423,7 +424,9 @@ void frmMain::mousePressEvent(QMouseEvent* event)
     following_ = false;
     const QPoint at = event->position().toPoint();
     moveGrab_ = at;
-    Form_MouseDown(buttonBits(event->buttons()), shiftState(event->modifiers()), at.x(), at.y());
+    // The button that went down, not every button held: a right press while the left is
+    // held still opens the menu.
+    Form_MouseDown(buttonBits(event->button()), shiftState(event->modifiers()), at.x(), at.y());
 }
 
 void frmMain::mouseMoveEvent(QMouseEvent* event)
@@ -440,6 +443,11 @@ void frmMain::mouseReleaseEvent(QMouseEvent*)
 
 void frmMain::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    // Any other button's second click is a press like its first.
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);
+        return;
+    }
     // Only the background: the labels pass their double clicks up, and they must not close.
     if (childAt(event->position().toPoint()) == nullptr) Form_DblClick();
 }

@@ -37,7 +37,7 @@ public:
     void Form_KeyDown(int KeyCode, int Shift);
     /// Any key's release releases the switch.
     void Form_KeyUp(int KeyCode, int Shift);
-    /// A double click on the window background closes the program.
+    /// A left double click on the window background closes the program.
     void Form_DblClick();
 
     /// The left button on the round button (distance < 16 from (24, 24)) presses the switch.
@@ -57,7 +57,7 @@ public:
     void Form_MouseDown(int Button, int Shift, int X, int Y);
     /// Left button (1) held: the window moves with the mouse.
     void Form_MouseMove(int Button, int Shift, int X, int Y);
-    /// Effect (1 copy) stays only when the data is a list of files; the names are not examined.
+    /// Effect (1 copy) stays only when the data lists files of this machine; the names are not examined.
     void Form_OLEDragOver(const QMimeData& Data, int& Effect, int Button, int Shift, int X, int Y, int State);
     /// Opens every dropped .mid, .wav and .sgt file, in the list's order.
     void Form_OLEDragDrop(const QMimeData& Data, int& Effect, int Button, int Shift, int X, int Y);

@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QDir>
 
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -33,15 +35,28 @@ QStringList programArguments(int argc, char* argv[])
     return arguments;
 }
 
+// Without a locale in the environment Xlib takes the window title's UTF-8 bytes for Latin-1
+// and window managers show the old name garbled; Qt's own text is UTF-8 whatever the locale.
+// Any locale the user did choose stays. Called after QApplication, which sets the locale from
+// the environment once more.
+void useUtf8WithoutALocale()
+{
+    const char* chosen = std::setlocale(LC_CTYPE, nullptr);
+    if (chosen == nullptr || std::strcmp(chosen, "C") == 0 || std::strcmp(chosen, "POSIX") == 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     chooseWindowSystem(argc, argv); // the panel places itself, stays on top and moves itself
     QApplication app(argc, argv);
+    useUtf8WithoutALocale();
     QApplication::setApplicationName(QStringLiteral("tarnek"));
     // No display name: X11 would append it to every dialog's caption.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tarnek.png")));
+    installQtTranslations(QLocale::system());
     enableDetectableAutoRepeat();
 
     QtHost host(programArguments(argc, argv));

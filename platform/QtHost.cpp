@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include <cmath>
@@ -65,6 +67,17 @@ MsgBoxResult result(QMessageBox::StandardButton button)
 }
 
 } // namespace
+
+QTranslator* installQtTranslations(const QLocale& locale)
+{
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(translator))
+        return translator;
+    delete translator;
+    return nullptr;
+}
 
 QtHost::QtHost(QStringList arguments) : arguments_(std::move(arguments))
 {

@@ -3,10 +3,17 @@
 #include "Host.h"
 
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QPointer>
 #include <QStringList>
 
 class HelpViewer;
+class QTranslator;
+
+/// Qt's own texts (message-box buttons, file dialogs, text-box menus) in the language of
+/// `locale`. The program's own texts are Japanese already and are left alone. Returns the
+/// installed translator, owned by the application, or null when Qt has no such translation.
+QTranslator* installQtTranslations(const QLocale& locale = QLocale());
 
 // The real host: Qt widgets and the process's own services.
 class QtHost final : public Host {

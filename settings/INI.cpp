@@ -40,6 +40,19 @@ double fraction(const QString& text)
     return value >= 0.0 && value <= 1.0 ? value : 0.3;
 }
 
+// A position from a screen that is gone, or a stored 1, leaves the panel wholly off every
+// screen, where it cannot be reached: it goes to the middle of the primary screen instead.
+void keepReachable(QWidget& window)
+{
+    QRect frame = window.frameGeometry();
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->geometry().intersects(frame)) return;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary == nullptr) return;
+    frame.moveCenter(primary->geometry().center());
+    window.move(frame.topLeft());
+}
+
 void readInt16(const QString& text, std::int16_t& field)
 {
     if (const std::optional<std::int16_t> value = CInt(Val(text))) field = *value;
@@ -92,6 +105,7 @@ void LoadSettings(Program& program, const SettingsTargets& targets)
 
     const QSize screen = screenSize(targets.window);
     targets.window.move(int(std::lround(x * screen.width())), int(std::lround(y * screen.height())));
+    keepReachable(targets.window);
 
     s.TopMost = -1; // every run starts above the other windows
     SetTopMost(targets.window, s.TopMost);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-qpa-plugins libx11-dev libxtst-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libx11-dev libxtst-dev
   libsdl2-dev libpipewire-0.3-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont
   libglib2.0-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev

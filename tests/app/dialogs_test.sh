@@ -2,7 +2,7 @@
 # The two dialogs of the whole program under a virtual X server, opened from the shortcut menu
 # with the keyboard: their captions, sizes and taskbar hint; a click on the web link reaches the
 # desktop's opener (a stand-in xdg-open that records its arguments); OK in the options dialog
-# writes the settings file.
+# writes the settings file; the menu opens on a right press even with the left button held.
 # Usage: dialogs_test.sh TARNEK X11CLOSE
 set -euo pipefail
 tarnek=$1
@@ -84,5 +84,14 @@ xdotool key Return
 gone "$options" || fail "Enter did not close the options dialog"
 grep -q '^Noise=Yes' "$work/program/tarnek.ini" || fail "OK did not store the noise: $(cat "$work/program/tarnek.ini")"
 echo "dialogs: options dialog 281x265 modal, off the taskbar, the noise checked by its access key and stored by OK"
+
+# The right button opens the menu even while the left one is held down on the plate.
+xdotool mousemove --window "$wid" 300 56 mousedown 1 mousedown 3 sleep 0.5 key a mouseup 3 mouseup 1
+about=$(timeout 10 xdotool search --sync --onlyvisible --name "^タルネク のバージョン情報\$" 2>/dev/null | head -n1) || true
+[[ -n "$about" ]] || fail "no menu for a right press with the left button held"
+xdotool windowfocus --sync "$about" 2>/dev/null || true
+xdotool key Return
+gone "$about" || fail "Enter did not close the version dialog"
+echo "dialogs: the menu opened by a right press with the left button held"
 
 close_program "$wid"

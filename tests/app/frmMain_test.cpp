@@ -357,7 +357,7 @@ TEST(CommandLine, QuotesAndBlanks)
     EXPECT_EQ(commandLineFile(QString()), QString());
 }
 
-TEST_F(WithFiles, AnyFileListIsTakenForCopyingAndTextIsNot)
+TEST_F(WithFiles, AnyLocalFileListIsTakenForCopyingAndTextOrWebLinksAreNot)
 {
     form->Load();
     auto* files = new QMimeData;
@@ -366,9 +366,13 @@ TEST_F(WithFiles, AnyFileListIsTakenForCopyingAndTextIsNot)
     auto* text = new QMimeData;
     text->setText(QStringLiteral("/home/me/bell.wav"));
     EXPECT_FALSE(dragAndDrop(*form, text));
+    auto* links = new QMimeData;
+    links->setUrls({QUrl(QStringLiteral("http://example.com/bell.wav"))});
+    EXPECT_FALSE(dragAndDrop(*form, links));
     EXPECT_EQ(program.state.BellBuffer, 0);
     delete files;
     delete text;
+    delete links;
 
     // The labels and the switch take no drops of their own: theirs go to the window.
     EXPECT_TRUE(form->acceptDrops());
@@ -436,6 +440,15 @@ TEST_F(MainWindow, ALeftDragOnTheLabelsMovesTheWindow)
     sendMouse(*form, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton, Qt::RightButton);
     sendMouse(*form, QEvent::MouseMove, {60, 30}, Qt::NoButton, Qt::RightButton);
     EXPECT_EQ(form->pos(), after);
+}
+
+TEST_F(MainWindow, OnlyALeftDoubleClickCloses)
+{
+    form->Load();
+    sendMouse(*form, QEvent::MouseButtonDblClick, {200, 30}, Qt::MiddleButton, Qt::MiddleButton);
+    EXPECT_FALSE(host.endedWith);
+    sendMouse(*form, QEvent::MouseButtonDblClick, {200, 30}, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(host.endedWith, 0);
 }
 
 TEST_F(WithFiles, DropsOnTheLabelsAndTheSwitchOpenTheFileAsOnTheWindow)

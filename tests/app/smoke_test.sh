@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole program from a fresh program directory under a virtual X server: it opens its
 # 320 × 64 borderless window named タルネク and ends cleanly when the window is closed; started
-# with a bell file whose path has blanks, it loads that file and names it in the window title.
+# with a bell file whose path has blanks, it loads that file and names it in the window title,
+# with or without a locale in the environment.
 # Usage: smoke_test.sh TARNEK X11CLOSE
 set -euo pipefail
 tarnek=$1
@@ -84,3 +85,15 @@ name=$(xprop -id "$wid" _NET_WM_NAME)
 [[ "$name" == *'"'$'\xef\xbf\xbd'* ]] || fail "window name with a name that is not UTF-8 is $name"
 close_program "$wid"
 echo "smoke: a file name that is not UTF-8 opened, shown as $name"
+
+# Without any locale in the environment the title reaches X whole, in the old name too.
+(cd "$work" && exec env -u LANG -u LC_ALL -u LC_CTYPE "$work/program/tarnek" "$work/my bells/発車 ベル.wav") 2> "$work/stderr" &
+app_pid=$!
+wid=$(timeout 20 xdotool search --sync --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1) || true
+[[ -n "$wid" ]] || fail "no window appeared without a locale"
+for property in _NET_WM_NAME WM_NAME; do
+  name=$(xprop -id "$wid" "$property")
+  [[ "$name" == *'"発車 ベル.wav - タルネク"' ]] || fail "without a locale, $property is $name"
+done
+close_program "$wid"
+echo "smoke: without a locale, $name"

@@ -19,8 +19,10 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -83,6 +85,17 @@ TEST(QtHost, RetryCancelBoxAnswersCancelToEscapeAndRetryToItsButton)
     });
     EXPECT_EQ(host.MsgBox("x", MsgBoxStyle::vbOKOnly | MsgBoxStyle::vbCritical, "caption"), MsgBoxResult::vbOK);
     EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(QtHost, QtsOwnButtonsSpeakTheLocalesLanguage)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const std::unique_ptr<QTranslator> translator(installQtTranslations()); // removed again when deleted
+    ASSERT_NE(translator, nullptr);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("タルネク"), QStringLiteral("x"), QMessageBox::Retry);
+    EXPECT_EQ(box.button(QMessageBox::Retry)->text(), QStringLiteral("再試行"));
+    QLocale::setDefault(before);
 }
 
 TEST(HelpViewer, FindsTheFileInTheCurrentDirectoryFirstThenBesideTheProgram)

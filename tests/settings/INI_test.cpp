@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QFile>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -115,8 +116,6 @@ TEST_F(Settings, WindowPositionFractions)
     const QSize size = screen();
     load("XPosR=1.5\nYPosR=-0.1\n");
     EXPECT_EQ(window.pos(), QPoint(qRound(0.3 * size.width()), qRound(0.3 * size.height())));
-    load("XPosR=1\nYPosR=0.5\n");
-    EXPECT_EQ(window.pos(), QPoint(size.width(), qRound(0.5 * size.height())));
     load("XPosR=abc\nYPosR=0.25\n");
     EXPECT_EQ(window.pos(), QPoint(0, qRound(0.25 * size.height())));
 
@@ -124,6 +123,16 @@ TEST_F(Settings, WindowPositionFractions)
     SaveSettings(program, targets);
     EXPECT_TRUE(stored().contains("XPosR=0.2500000\n")) << stored().constData();
     EXPECT_TRUE(stored().contains("YPosR=0.0000000\n"));
+}
+
+TEST_F(Settings, APositionOffEveryScreenComesToTheMiddleOfThePrimaryScreen)
+{
+    QRect middle(QPoint(), window.frameGeometry().size());
+    middle.moveCenter(QGuiApplication::primaryScreen()->geometry().center());
+    load("XPosR=1\nYPosR=0.5\n");
+    EXPECT_EQ(window.pos(), middle.topLeft());
+    load("XPosR=0.99\nYPosR=0.99\n"); // a corner still shows: left where it was
+    EXPECT_EQ(window.pos(), QPoint(qRound(0.99 * screen().width()), qRound(0.99 * screen().height())));
 }
 
 TEST_F(Settings, DefExtPreparesTheOpenDialog)
