@@ -3,7 +3,9 @@
 // core. Returned with the loop locked, ready for a stream to be made; ends the program with a
 // message when no server answers.
 #include <pipewire/pipewire.h>
+#include <spa/param/audio/format-utils.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,4 +29,22 @@ inline PipeWireClient connectLocked(const char* name)
         std::exit(1);
     }
     return client;
+}
+
+// Connects a stream of 48 kHz stereo float to whatever the session manager links it to, its
+// process callback on the real-time data thread.
+inline void connectStereo(pw_stream* stream, pw_direction direction)
+{
+    std::uint8_t podBuffer[1024];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(podBuffer, sizeof podBuffer);
+    spa_audio_info_raw info{};
+    info.format = SPA_AUDIO_FORMAT_F32;
+    info.rate = 48000;
+    info.channels = 2;
+    info.position[0] = SPA_AUDIO_CHANNEL_FL;
+    info.position[1] = SPA_AUDIO_CHANNEL_FR;
+    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+    pw_stream_connect(stream, direction, PW_ID_ANY,
+                      pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS),
+                      params, 1);
 }

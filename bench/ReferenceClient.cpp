@@ -8,7 +8,6 @@
 #include "PipeWireClient.h"
 
 #include <pipewire/pipewire.h>
-#include <spa/param/audio/format-utils.h>
 
 #include <atomic>
 #include <cmath>
@@ -76,18 +75,7 @@ int main(int argc, char** argv)
                                              PW_KEY_NODE_NAME, "reference", PW_KEY_NODE_LATENCY, latency, nullptr));
     spa_hook listener{};
     pw_stream_add_listener(stream, &listener, &events, nullptr);
-    std::uint8_t podBuffer[1024];
-    spa_pod_builder builder = SPA_POD_BUILDER_INIT(podBuffer, sizeof podBuffer);
-    spa_audio_info_raw info{};
-    info.format = SPA_AUDIO_FORMAT_F32;
-    info.rate = 48000;
-    info.channels = 2;
-    info.position[0] = SPA_AUDIO_CHANNEL_FL;
-    info.position[1] = SPA_AUDIO_CHANNEL_FR;
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-    pw_stream_connect(stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                      pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS),
-                      params, 1);
+    connectStereo(stream, PW_DIRECTION_OUTPUT);
     pw_thread_loop_unlock(loop);
     std::printf("%lu\n", window); // for the benchmark to find the window
     std::fflush(stdout);
