@@ -4,6 +4,7 @@
 #include "Basic.h"
 #include "Door.h"
 #include "FileNames.h"
+#include "GameControllers.h"
 #include "Host.h"
 #include "INI.h"
 #include "InputBits.h"
@@ -14,6 +15,7 @@
 #include "WindowTimer.h"
 #include "frmMenus.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -294,6 +296,24 @@ void frmMain::Form_KeyUp(int, int)
     ON_Flag = 0;
     BellStop(program_);
     Timer1->setEnabled(true);
+}
+
+void frmMain::listenTo(GameControllers& controllers)
+{
+    connect(&controllers, &GameControllers::buttonPressed, this, &frmMain::Controllers_ButtonDown);
+    connect(&controllers, &GameControllers::buttonReleased, this, &frmMain::Controllers_ButtonUp);
+}
+
+void frmMain::Controllers_ButtonDown()
+{
+    if (QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) return;
+    Form_KeyDown(0, 0);
+}
+
+void frmMain::Controllers_ButtonUp()
+{
+    // Always: a release that went nowhere would leave the bell ringing.
+    Form_KeyUp(0, 0);
 }
 
 void frmMain::Form_DblClick()

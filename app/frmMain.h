@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+class GameControllers;
 class QLabel;
 class frmMenus;
 class QMimeData;
@@ -37,6 +38,14 @@ public:
     void Form_KeyDown(int KeyCode, int Shift);
     /// Any key's release releases the switch.
     void Form_KeyUp(int KeyCode, int Shift);
+
+    /// Every button of every game controller becomes a key, whichever window has the focus.
+    void listenTo(GameControllers& controllers);
+    /// A controller's button pressed: a key pressed, unless a dialog or menu of ours is open,
+    /// where a key would have gone.
+    void Controllers_ButtonDown();
+    /// A controller's button released, or its controller unplugged while held: a key released.
+    void Controllers_ButtonUp();
     /// A left double click on the window background closes the program.
     void Form_DblClick();
 

@@ -1,3 +1,4 @@
+#include "GameControllers.h"
 #include "LosslessText.h"
 #include "Program.h"
 #include "QtHost.h"
@@ -9,10 +10,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -68,5 +71,12 @@ int main(int argc, char* argv[])
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &form, &QWidget::close);
     form.Load();
+    // Switch boxes: looked for once the window is up, so that scanning the input devices never
+    // holds it back.
+    std::unique_ptr<GameControllers> controllers;
+    QTimer::singleShot(0, &form, [&] {
+        controllers = std::make_unique<GameControllers>();
+        form.listenTo(*controllers);
+    });
     return QApplication::exec();
 }
