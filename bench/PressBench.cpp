@@ -1,9 +1,12 @@
 // The switch's costs with the real window, host and audio library (SDL's dummy device):
-//  - from a key press event to the bell in the mixer: the handler's time, and the frames
-//    between the press and the bell's first sample in the next rendered block;
+//  - from a key press event, and from a game controller's button (one of SDL's virtual
+//    controllers), to the bell in the mixer: the handler's time, and the frames between the
+//    press and the bell's first sample in the next rendered block;
 //  - the CPU a 10 s release wait uses (Tachikawa style), on the user-interface thread and in
 //    the whole process (which includes the audio thread mixing the bell).
 // Run: build/bench/PressBench build      (the folder with samples/)
+#include "GameControllers.h"
+#include "InputDoorbell.h"
 #include "Program.h"
 #include "QtHost.h"
 #include "Sound.h"
@@ -13,17 +16,25 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 
+#include <SDL.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -66,30 +77,94 @@ int main(int argc, char** argv)
             return std::vector<std::uint8_t>(b.begin(), b.end());
         }(), 1);
         frmMain form(program);
-        std::vector<double> handler;
-        int worstFrames = 0;
-        std::vector<float> out(512);
-        for (int i = 0; i < 200; ++i) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
-            audio.render(out.data(), 256);
-            const auto t0 = std::chrono::steady_clock::now();
-            QApplication::sendEvent(&form, &press);
-            handler.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
-            audio.render(out.data(), 256);
-            int first = 256;
-            for (int f = 0; f < 256; ++f)
-                if (out[2 * f] != 0.0f || out[2 * f + 1] != 0.0f) {
-                    first = f;
-                    break;
-                }
-            worstFrames = std::max(worstFrames, first - 1); // frame 0 of a sine is 0
-            QApplication::sendEvent(&form, &release);
-        }
-        std::sort(handler.begin(), handler.end());
-        std::printf("key press -> bell: handler median %.1f us, max %.1f us; first sample %d frames into the "
-                    "next block (plus the wait for that block: at most 256 frames, 5.33 ms)\n",
-                    handler[handler.size() / 2], handler.back(), worstFrames);
+        GameControllers controllers;
+        form.listenTo(controllers);
+        const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 8, 1);
+        controllers.readEvents();
+        SDL_Joystick* pad = SDL_JoystickOpen(index);
+
+        // `press` and `release` act on the switch; the press is timed.
+        const auto measure = [&](const char* what, const std::function<void()>& press,
+                                 const std::function<void()>& release) {
+            std::vector<double> handler;
+            int worstFrames = 0;
+            std::vector<float> out(512);
+            for (int i = 0; i < 200; ++i) {
+                audio.render(out.data(), 256);
+                const auto t0 = std::chrono::steady_clock::now();
+                press();
+                handler.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+                audio.render(out.data(), 256);
+                int first = 256;
+                for (int f = 0; f < 256; ++f)
+                    if (out[2 * f] != 0.0f || out[2 * f + 1] != 0.0f) {
+                        first = f;
+                        break;
+                    }
+                worstFrames = std::max(worstFrames, first - 1); // frame 0 of a sine is 0
+                release();
+            }
+            std::sort(handler.begin(), handler.end());
+            std::printf("%s -> bell: handler median %.1f us, max %.1f us; first sample %d frames into the "
+                        "next block (plus the wait for that block: at most 256 frames, 5.33 ms)\n",
+                        what, handler[handler.size() / 2], handler.back(), worstFrames);
+        };
+        measure(
+            "key press",
+            [&] {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                QApplication::sendEvent(&form, &press);
+            },
+            [&] {
+                QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                QApplication::sendEvent(&form, &release);
+            });
+        // From the button going down to the bell queued: SDL reads the controller, the switch
+        // presses; a real device's doorbell is one event-loop wake-up before this.
+        measure(
+            "controller button",
+            [&] {
+                SDL_JoystickSetVirtualButton(pad, 0, 1);
+                controllers.readEvents();
+            },
+            [&] {
+                SDL_JoystickSetVirtualButton(pad, 0, 0);
+                controllers.readEvents();
+            });
+        SDL_JoystickClose(pad);
+    }
+
+    // A real controller's button first wakes the event loop through its device's doorbell. A
+    // FIFO written from another thread stands in for the device here.
+    {
+        const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("event0")));
+        ::mkfifo(fifo.constData(), 0600);
+        auto doorbell = InputDoorbell::onDevice(fifo.constData());
+        const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        std::atomic<std::int64_t> written{0};
+        std::vector<double> wake;
+        QEventLoop loop;
+        QObject::connect(doorbell.get(), &InputDoorbell::rang, [&] {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            wake.push_back(double(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() - written) / 1000.0);
+            if (wake.size() == 200) loop.quit();
+        });
+        std::thread device([&] {
+            for (int i = 0; i < 200; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                written = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+                [[maybe_unused]] const ssize_t n = ::write(writer, "e", 1);
+            }
+        });
+        loop.exec();
+        device.join();
+        ::close(writer);
+        std::sort(wake.begin(), wake.end());
+        std::printf("input device -> event loop: median %.1f us, max %.1f us (wake-up of the sleeping "
+                    "user-interface thread)\n",
+                    wake[wake.size() / 2], wake.back());
     }
 
     // CPU during a 10 s release wait, with the device running.
