@@ -14,16 +14,16 @@ GameControllers::GameControllers(QObject* parent) : QObject(parent)
 {
     // The program's own handlers end it on SIGINT and SIGTERM.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // SDL then watches the device folder with inotify, as we do, instead of a udev monitor
-    // whose news comes later than ours and would be missed until some other wake-up.
-    SDL_SetHint("SDL_JOYSTICK_DISABLE_UDEV", "1");
-    // Every controller through the kernel's event devices, each of which can wake us; SDL's
-    // own USB drivers read hidraw nodes the desktop rarely grants.
+    // Every controller through the kernel's event devices, which speak only when something
+    // changes; the raw reports SDL's own drivers read stream on at rest (a DualShock sends 250
+    // a second) and would wake us all the time.
     SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
 
-    // Watching first: a controller plugged in during SDL's scan still rings.
-    plugs_ = InputDoorbell::onFolder(kInputFolder);
-    if (plugs_) connect(plugs_.get(), &InputDoorbell::rang, this, &GameControllers::readEvents);
+    // Listening first: a controller plugged in during SDL's scan still rings.
+    announcements_ = InputDoorbell::onDeviceManager();
+    if (announcements_) connect(announcements_.get(), &InputDoorbell::rang, this, &GameControllers::readEvents);
+    folder_ = InputDoorbell::onFolder(kInputFolder);
+    if (folder_) connect(folder_.get(), &InputDoorbell::rang, this, &GameControllers::readEvents);
 
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return;
     started_ = true;

@@ -17,10 +17,10 @@ union SDL_Event;
 // whichever window has the focus; axes and hats are not. Controllers plugged in or out are
 // picked up or dropped, and one unplugged while a button is held reports its release.
 //
-// Nothing polls. The kernel's input devices wake the event loop: each controller's device,
-// opened a second time, and an inotify watch on the device folder, the same watch SDL keeps
-// (SDL's udev monitor is turned off so that it learns of a new device at the very moment we
-// do). Then SDL reads its own descriptors, without waiting.
+// Nothing polls. What SDL listens to wakes the event loop, at the moment SDL hears it: each
+// controller's device, opened a second time; udev's announcements, which SDL follows on a
+// desktop; and an inotify watch on the device folder, which SDL keeps instead inside a sandbox.
+// Then SDL reads its own descriptors, without waiting.
 class GameControllers final : public QObject {
     Q_OBJECT
 public:
@@ -55,7 +55,8 @@ private:
     void handle(const SDL_Event& event);
 
     bool started_ = false;
-    std::unique_ptr<InputDoorbell> plugs_;
+    std::unique_ptr<InputDoorbell> announcements_;
+    std::unique_ptr<InputDoorbell> folder_;
     std::map<SDL_JoystickID, Controller> controllers_;
     // Events taken from SDL and not yet handled. A handler may run a nested event loop that
     // reads again; it goes on from here, so the order stays the order of the presses.
