@@ -20,7 +20,8 @@ union SDL_Event;
 // Nothing polls. What SDL listens to wakes the event loop, at the moment SDL hears it: each
 // controller's device, opened a second time; udev's announcements, which SDL follows on a
 // desktop; and an inotify watch on the device folder, which SDL keeps instead inside a sandbox.
-// Then SDL reads its own descriptors, without waiting.
+// Then SDL reads its own descriptors, without waiting. One object at a time: SDL's event queue
+// is the process's.
 class GameControllers final : public QObject {
     Q_OBJECT
 public:
