@@ -45,16 +45,21 @@ void GameControllers::readEvents()
 {
     if (!started_) return;
     SDL_JoystickUpdate();
-    SDL_Event events[32];
-    int count;
-    while ((count = SDL_PeepEvents(events, 32, SDL_GETEVENT, SDL_JOYAXISMOTION, SDL_JOYBATTERYUPDATED)) > 0)
-        pending_.insert(pending_.end(), events, events + count);
-    // Whatever else SDL queued (its audio devices coming and going) is nobody's.
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    while (!pending_.empty()) {
-        const SDL_Event event = pending_.front();
-        pending_.pop_front();
-        handle(event);
+    // Again after handling: opening a controller just plugged in queues the buttons it already
+    // holds, and no doorbell rings for those.
+    for (;;) {
+        SDL_Event events[32];
+        int count;
+        while ((count = SDL_PeepEvents(events, 32, SDL_GETEVENT, SDL_JOYAXISMOTION, SDL_JOYBATTERYUPDATED)) > 0)
+            pending_.insert(pending_.end(), events, events + count);
+        // Whatever else SDL queued (its audio devices coming and going) is nobody's.
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        if (pending_.empty()) return;
+        while (!pending_.empty()) {
+            const SDL_Event event = pending_.front();
+            pending_.pop_front();
+            handle(event);
+        }
     }
 }
 
@@ -88,11 +93,14 @@ void GameControllers::add(int deviceIndex)
 {
     const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
     if (id < 0 || controllers_.count(id) != 0) return;
+    // The doorbell before SDL's own descriptor: whatever the device says after SDL's first
+    // look at it then rings.
+    std::unique_ptr<InputDoorbell> doorbell = InputDoorbell::onDevice(SDL_JoystickPathForIndex(deviceIndex));
     SDL_Joystick* joystick = SDL_JoystickOpen(deviceIndex);
     if (joystick == nullptr) return;
     Controller& controller = controllers_[id];
     controller.joystick = joystick;
-    controller.doorbell = InputDoorbell::onDevice(SDL_JoystickPath(joystick));
+    controller.doorbell = std::move(doorbell);
     if (controller.doorbell) connect(controller.doorbell.get(), &InputDoorbell::rang, this, &GameControllers::readEvents);
 }
 
