@@ -25,7 +25,11 @@ GameControllers::GameControllers(QObject* parent) : QObject(parent)
     folder_ = InputDoorbell::onFolder(kInputFolder);
     if (folder_) connect(folder_.get(), &InputDoorbell::rang, this, &GameControllers::readEvents);
 
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return;
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+        announcements_.reset();
+        folder_.reset();
+        return;
+    }
     started_ = true;
     for (const Uint32 type : {SDL_JOYAXISMOTION, SDL_JOYBALLMOTION, SDL_JOYHATMOTION, SDL_JOYBATTERYUPDATED})
         SDL_EventState(type, SDL_IGNORE);
