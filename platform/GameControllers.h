@@ -1,5 +1,6 @@
 #pragma once
 
+#include <SDL_events.h>
 #include <SDL_joystick.h>
 
 #include <QObject>
@@ -10,7 +11,6 @@
 #include <set>
 
 class InputDoorbell;
-union SDL_Event;
 
 // Game controllers and joysticks, as SDL's joystick subsystem sees them: switch boxes with an
 // arcade or station push button wired to a USB encoder. Every button of every one is reported,
